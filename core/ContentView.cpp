@@ -1,0 +1,359 @@
+#include "ContentView.h"
+
+#include "BuildSettings.h"
+#include "ResolveManifest.h"
+
+#include <QDir>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto manifestIdleTimeout = 20s;
+constexpr auto scriptIdleTimeout = 30s;
+constexpr qint64 mebibyte = 1024 * 1024;
+constexpr qint64 manifestMaxBytes = 1 * mebibyte;
+constexpr qint64 scriptMaxBytes = 64 * mebibyte;
+// `python3 --version` answers at once; a child still running after this is not a usable Python.
+constexpr auto pythonProbeTimeout = 10s;
+
+// Like Foundation's URL(string:): nothing for an empty or malformed text.
+std::optional<QUrl> parseUrl(const QString& text)
+{
+    if (text.isEmpty()) {
+        return std::nullopt;
+    }
+    QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid()) {
+        return std::nullopt;
+    }
+    return url;
+}
+
+bool isLoopbackHost(const QString& host)
+{
+    if (host.compare("localhost"_L1, Qt::CaseInsensitive) == 0 || host == "::1"_L1) {
+        return true;
+    }
+    const QStringList octets = host.split(u'.');
+    if (octets.size() != 4 || octets.first() != "127"_L1) {
+        return false;
+    }
+    return std::all_of(octets.begin(), octets.end(), [](const QString& octet) {
+        bool isNumber = false;
+        const int value = octet.toInt(&isNumber);
+        return isNumber && value >= 0 && value <= 255;
+    });
+}
+
+// The script lands where Resolve runs it, so it must not travel in the clear. Plain http is
+// accepted only from this machine itself.
+bool isTrustedScriptAddress(const QUrl& url)
+{
+    if (url.scheme() == "https"_L1) {
+        return !url.host().isEmpty();
+    }
+    return url.scheme() == "http"_L1 && isLoopbackHost(url.host());
+}
+
+// Strict UTF-8: any malformed sequence gives nothing.
+std::optional<QString> decodeUtf8(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+} // namespace
+
+ContentView::ContentView(PlatformServices& platform, QObject* parent)
+    : QObject(parent)
+    , manifestURL(QString::fromUtf16(BuildSettings::manifestUrl), QUrl::StrictMode)
+    , pythonDownloadURL(QString::fromUtf16(BuildSettings::pythonDownloadsUrl), QUrl::StrictMode)
+    , platform(platform)
+{
+}
+
+const InstallerState& ContentView::state() const
+{
+    return fields;
+}
+
+QString ContentView::scriptsFolderURL() const
+{
+    return QDir(platform.homeDirectory())
+        .filePath(u"Library/Application Support/Blackmagic Design/DaVinci Resolve/Fusion/"
+                  "Scripts/Utility"_s);
+}
+
+QString ContentView::scriptFileURL() const
+{
+    return QDir(scriptsFolderURL()).filePath(scriptFileName);
+}
+
+QString ContentView::tokenFolder() const
+{
+    return QDir(platform.homeDirectory()).filePath(u".zeph"_s);
+}
+
+QString ContentView::tokenFileURL() const
+{
+    return QDir(tokenFolder()).filePath(u"resolve_token.txt"_s);
+}
+
+void ContentView::setToken(const QString& token)
+{
+    fields.token = token;
+    Q_EMIT changed();
+}
+
+void ContentView::startUp()
+{
+    fetchManifest();
+    checkPython();
+    loadSavedToken();
+    checkInstalledScript();
+    refreshAllSet();
+}
+
+void ContentView::refreshAllSet()
+{
+    if (!fields.pythonInstalled || !fields.installedScript) {
+        fields.allSet = false;
+    } else {
+        fields.allSet = fields.savedToken || !fields.token.trimmed().isEmpty();
+    }
+    Q_EMIT changed();
+}
+
+void ContentView::checkStatus()
+{
+    refreshAllSet();
+    fields.statusText = fields.allSet ? u"All set. You can close this installer."_s
+                                      : u"Not finished yet."_s;
+    Q_EMIT changed();
+}
+
+void ContentView::closeInstaller()
+{
+    platform.quit();
+}
+
+// ---- Version manifest ----
+
+void ContentView::fetchManifest()
+{
+    fields.manifestStatus = u"Loading…"_s;
+    fields.manifestVersion = u"—"_s;
+    fields.manifestScriptURL.reset();
+    // Fetches may overlap: each applies its own answer when it arrives, the last one wins.
+    platform.get({manifestURL, manifestIdleTimeout, manifestMaxBytes}, this,
+                 [this](const HttpReply& reply) { applyManifestReply(reply); });
+    Q_EMIT changed();
+}
+
+void ContentView::applyManifestReply(const HttpReply& reply)
+{
+    if (reply.outcome != HttpReply::Outcome::Answered) {
+        fields.manifestStatus = u"Could not load latest version (network)."_s;
+        fields.statusText = u"Manifest error: "_s +
+                            (reply.outcome == HttpReply::Outcome::TooLarge
+                                 ? u"the response is larger than 1 MiB."_s
+                                 : reply.errorDescription);
+    } else if (!reply.body) {
+        fields.manifestStatus = u"Could not load latest version."_s;
+        fields.statusText = u"Manifest error: empty response."_s;
+    } else if (auto decoding = ResolveManifest::decode(*reply.body); !decoding.manifest) {
+        // An HTTP error status is no failure by itself: its body simply is no manifest.
+        fields.manifestStatus = u"Could not parse version file."_s;
+        fields.statusText = u"Manifest parse error: "_s + decoding.errorDescription;
+    } else {
+        fields.manifestVersion = decoding.manifest->version;
+        fields.manifestScriptURL = parseUrl(decoding.manifest->script_url);
+        fields.manifestStatus = u"Latest available script."_s;
+        fields.statusText = u"Loaded script version "_s + fields.manifestVersion + u'.';
+    }
+    Q_EMIT changed();
+}
+
+// ---- Script installation ----
+
+void ContentView::installScript()
+{
+    if (!fields.manifestScriptURL) {
+        fields.statusText = u"Script URL not available yet. Try Refresh version."_s;
+        Q_EMIT changed();
+        return;
+    }
+    // The version is read once: the request and both messages name the version of this click.
+    const QString version = fields.manifestVersion;
+    const QUrl scriptUrl = *fields.manifestScriptURL;
+    const QUrl requestUrl =
+        parseUrl(scriptUrl.toString(QUrl::FullyEncoded) + u"?v="_s + version).value_or(scriptUrl);
+    if (!isTrustedScriptAddress(requestUrl)) {
+        fields.statusText = u"Error downloading script: the script address must use HTTPS."_s;
+        Q_EMIT changed();
+        return;
+    }
+    fields.isWorking = true;
+    fields.statusText = u"Downloading script v"_s + version + u'…';
+    platform.get({requestUrl, scriptIdleTimeout, scriptMaxBytes}, this,
+                 [this, version](const HttpReply& reply) { applyScriptReply(reply, version); });
+    Q_EMIT changed();
+}
+
+void ContentView::applyScriptReply(const HttpReply& reply, const QString& capturedVersion)
+{
+    const auto fail = [this](const QString& message) {
+        fields.isWorking = false;
+        fields.statusText = message;
+        Q_EMIT changed();
+    };
+    switch (reply.outcome) {
+    case HttpReply::Outcome::Failed:
+        return fail(u"Error downloading script: "_s + reply.errorDescription);
+    case HttpReply::Outcome::TooLarge:
+        return fail(u"Error downloading script: the script is larger than 64 MiB."_s);
+    case HttpReply::Outcome::Answered:
+        break;
+    }
+    // An error page is no script: installing it would replace a working one.
+    if (reply.statusCode < 200 || reply.statusCode > 299) {
+        return fail(u"Error downloading script: the server answered with HTTP status %1."_s.arg(
+            reply.statusCode));
+    }
+    if (!reply.body || reply.body->isEmpty()) {
+        return fail(u"Error: downloaded script is empty."_s);
+    }
+    FileStatus written = platform.createFolder(scriptsFolderURL(), FileAccess::Default);
+    if (written.ok) {
+        written = platform.writeFileAtomically(scriptFileURL(), *reply.body, FileAccess::Default);
+    }
+    if (!written.ok) {
+        return fail(u"Error installing script: "_s + written.errorDescription);
+    }
+    fields.installedScript = true;
+    fields.isWorking = false;
+    fields.statusText = u"Installed script v"_s + capturedVersion + u". Restart Resolve to load it."_s;
+    refreshAllSet();
+}
+
+void ContentView::checkInstalledScript()
+{
+    fields.installedScript = platform.exists(scriptFileURL());
+    Q_EMIT changed();
+}
+
+void ContentView::openScriptsFolder()
+{
+    platform.openInDefaultApplication(QUrl::fromLocalFile(scriptsFolderURL()));
+    fields.statusText = u"Opened Resolve scripts folder."_s;
+    Q_EMIT changed();
+}
+
+// ---- Python probe ----
+
+void ContentView::checkPython()
+{
+    fields.pythonStatus = u"Checking…"_s;
+    fields.pythonInstalled = false;
+    refreshAllSet();
+
+    const ProcessResult probe =
+        platform.run({u"/usr/bin/env"_s, {u"python3"_s, u"--version"_s}, pythonProbeTimeout});
+    std::optional<QString> output;
+    if (probe.outcome == ProcessResult::Outcome::Exited && probe.exitCode == 0) {
+        output = decodeUtf8(probe.output);
+    }
+    if (output && output->toLower().contains("python"_L1)) {
+        fields.pythonInstalled = true;
+        fields.pythonStatus = output->trimmed();
+        fields.statusText = u"Python detected."_s;
+    } else {
+        fields.pythonInstalled = false;
+        fields.pythonStatus = u"Python not found"_s;
+        fields.statusText = u"Python not found. Install Python to continue."_s;
+    }
+    refreshAllSet();
+}
+
+void ContentView::openPythonDownloads()
+{
+    platform.openInDefaultApplication(pythonDownloadURL);
+    fields.statusText = u"Opened Python downloads page."_s;
+    Q_EMIT changed();
+}
+
+// ---- Token file ----
+
+void ContentView::loadSavedToken()
+{
+    const QString path = tokenFileURL();
+    if (!platform.exists(path)) {
+        return;
+    }
+    const std::optional<QByteArray> bytes = platform.readFile(path);
+    if (!bytes) {
+        return;
+    }
+    const std::optional<QString> text = decodeUtf8(*bytes);
+    if (!text || text->trimmed().isEmpty()) {
+        return;
+    }
+    fields.token = text->trimmed();
+    fields.savedToken = true;
+    Q_EMIT changed();
+}
+
+void ContentView::saveToken()
+{
+    const QString trimmedToken = fields.token.trimmed();
+    if (trimmedToken.isEmpty()) {
+        fields.statusText = u"Token is empty."_s;
+        Q_EMIT changed();
+        return;
+    }
+    fields.isWorking = true;
+    fields.statusText = u"Saving token…"_s;
+    FileStatus written = platform.createFolder(tokenFolder(), FileAccess::OwnerOnly);
+    if (written.ok) {
+        written = platform.writeFileAtomically(tokenFileURL(), trimmedToken.toUtf8(),
+                                               FileAccess::OwnerOnly);
+    }
+    if (!written.ok) {
+        fields.isWorking = false;
+        fields.statusText = u"Error saving token: "_s + written.errorDescription;
+        Q_EMIT changed();
+        return;
+    }
+    fields.savedToken = true;
+    fields.isWorking = false;
+    fields.statusText = u"Token saved."_s;
+    refreshAllSet();
+}
+
+void ContentView::openTokenFile()
+{
+    const QString path = tokenFileURL();
+    if (!platform.exists(path)) {
+        FileStatus created = platform.createFolder(tokenFolder(), FileAccess::OwnerOnly);
+        if (created.ok) {
+            created = platform.writeFileAtomically(path, {}, FileAccess::OwnerOnly);
+        }
+        if (!created.ok) {
+            fields.statusText = u"Error creating token file: "_s + created.errorDescription;
+            Q_EMIT changed();
+            return;
+        }
+    }
+    platform.openInDefaultApplication(QUrl::fromLocalFile(path));
+    fields.statusText = u"Opened token file."_s;
+    Q_EMIT changed();
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "InstallerState.h"
+#include "PlatformServices.h"
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+// The state and actions of one installer window. Every action runs on the main thread and works
+// on this one instance; network answers are applied here too, when they arrive.
+class ContentView : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ContentView(PlatformServices& platform, QObject* parent = nullptr);
+
+    // Fixed for the life of the window. The two addresses are build settings.
+    const QUrl manifestURL;
+    const QString scriptFileName = QStringLiteral("ZEPH_Export_Gallery_Stills.py");
+    const QUrl pythonDownloadURL;
+
+    const InstallerState& state() const;
+
+    // Paths below the current home directory, rebuilt at every use.
+    QString scriptsFolderURL() const;
+    QString scriptFileURL() const;
+    QString tokenFileURL() const;
+
+    // The token field: the window writes what the user types.
+    void setToken(const QString& token);
+
+    // Run when the window's content is shown: fetchManifest, checkPython, loadSavedToken,
+    // checkInstalledScript, refreshAllSet, each to its end.
+    void startUp();
+
+    void fetchManifest();
+    void checkPython();
+    void openPythonDownloads();
+    void loadSavedToken();
+    void saveToken();
+    void openTokenFile();
+    void installScript();
+    void checkInstalledScript();
+    void openScriptsFolder();
+    void refreshAllSet();
+    void checkStatus();
+    void closeInstaller();
+
+Q_SIGNALS:
+    // Some state field may have changed; the window redraws from state().
+    void changed();
+
+private:
+    void applyManifestReply(const HttpReply& reply);
+    void applyScriptReply(const HttpReply& reply, const QString& capturedVersion);
+    QString tokenFolder() const;
+
+    PlatformServices& platform;
+    InstallerState fields;
+};

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+// A plain GET. The answer never comes from a local cache and carries no headers of our own.
+struct HttpRequest {
+    QUrl url;
+    // The request fails when no data arrives for this long.
+    std::chrono::milliseconds idleTimeout{0};
+    // Reading stops and the request fails with Outcome::TooLarge past this many body bytes.
+    qint64 maxBodyBytes = 0;
+};
+
+struct HttpReply {
+    enum class Outcome {
+        Answered, // the server answered; statusCode and body are set
+        Failed,   // no complete answer: no connection, an idle timeout, a dropped connection…
+        TooLarge, // the body grew past the request's maxBodyBytes
+    };
+    Outcome outcome = Outcome::Failed;
+    // The platform's description of a failure, for Outcome::Failed.
+    QString errorDescription;
+    int statusCode = 0;
+    // Absent when the answer has no body by its nature (204 No Content, 304 Not Modified);
+    // a body of zero bytes is still a body.
+    std::optional<QByteArray> body;
+};
+
+// A child process whose standard output and error are read together, with the inherited
+// environment and working directory.
+struct ProcessRequest {
+    QString program;
+    QStringList arguments;
+    // A child still running this long after its launch is killed.
+    std::chrono::milliseconds timeout{0};
+};
+
+struct ProcessResult {
+    enum class Outcome {
+        Exited,        // exitCode and output are set
+        FailedToStart, // the program could not be launched
+        Crashed,       // ended by a signal
+        TimedOut,      // killed after the request's timeout
+    };
+    Outcome outcome = Outcome::FailedToStart;
+    int exitCode = -1;
+    // Everything the child wrote to either stream, interleaved as written (bounded in size).
+    QByteArray output;
+};
+
+// Who may read a created folder or file.
+enum class FileAccess {
+    Default,   // the platform's defaults for new files and folders
+    OwnerOnly, // folders 0700, files 0600, also when an existing file is replaced
+};
+
+struct FileStatus {
+    bool ok = true;
+    // The platform's description of what went wrong, when !ok.
+    QString errorDescription;
+};
+
+// The operating-system services the installer core needs. The application supplies the real
+// ones; tests supply scripted ones.
+class PlatformServices {
+public:
+    using HttpCompletion = std::function<void(const HttpReply&)>;
+
+    virtual ~PlatformServices() = default;
+
+    // Starts the request and returns at once. The completion runs later, exactly once, on the
+    // main thread, unless `receiver` has been destroyed by then: then it is dropped.
+    virtual void get(const HttpRequest& request, QObject* receiver, HttpCompletion completion) = 0;
+
+    // Runs the child to its end (or its timeout) and returns what it did. Blocks the caller.
+    virtual ProcessResult run(const ProcessRequest& request) = 0;
+
+    // The current user's home directory.
+    virtual QString homeDirectory() const = 0;
+    // True for an existing file or folder.
+    virtual bool exists(const QString& path) const = 0;
+    // The whole file, or nothing when it cannot be read.
+    virtual std::optional<QByteArray> readFile(const QString& path) const = 0;
+    // Creates the folder and every missing folder above it; an existing folder is no failure.
+    virtual FileStatus createFolder(const QString& path, FileAccess access) = 0;
+    // Replaces the file in one step with exactly these bytes: a reader sees either the old
+    // content or the new, and a failed write leaves the old file and no temporary file behind.
+    virtual FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes,
+                                           FileAccess access) = 0;
+
+    // Opens a web page, folder or file in its default application; success is not reported.
+    virtual void openInDefaultApplication(const QUrl& url) = 0;
+    // Ends the application.
+    virtual void quit() = 0;
+};

@@ -1,0 +1,237 @@
+#include "QtPlatformServices.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QProcess>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <memory>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A version line is a few dozen bytes; a child that prints more than this is drained but only
+// this much of its output is kept.
+constexpr qsizetype maxProcessOutput = 1024 * 1024;
+
+FileStatus failure(QString description)
+{
+    return {false, std::move(description)};
+}
+
+// Errors below 200 are connection, timeout and proxy failures; the others Qt reports for an
+// HTTP answer that did arrive (404, 500…), which the caller judges by its status code.
+bool isTransportError(QNetworkReply::NetworkError error)
+{
+    return error != QNetworkReply::NoError &&
+           (error < QNetworkReply::ContentAccessDenied ||
+            error == QNetworkReply::ProtocolUnknownError ||
+            error == QNetworkReply::ProtocolFailure);
+}
+
+HttpReply finishedReply(QNetworkReply& reply, QByteArray body, bool tooLarge)
+{
+    HttpReply result;
+    if (tooLarge) {
+        result.outcome = HttpReply::Outcome::TooLarge;
+        return result;
+    }
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (isTransportError(reply.error()) || !status.isValid()) {
+        result.outcome = HttpReply::Outcome::Failed;
+        // Qt reports an expired idle timer as a cancelled operation; say what happened instead.
+        result.errorDescription = reply.error() == QNetworkReply::OperationCanceledError
+                                      ? u"The request timed out."_s
+                                      : reply.errorString();
+        return result;
+    }
+    result.outcome = HttpReply::Outcome::Answered;
+    result.statusCode = status.toInt();
+    if (result.statusCode != 204 && result.statusCode != 304) {
+        result.body = std::move(body);
+    }
+    return result;
+}
+
+} // namespace
+
+QtPlatformServices::QtPlatformServices()
+    : network(new QNetworkAccessManager)
+{
+}
+
+QtPlatformServices::~QtPlatformServices()
+{
+    delete network;
+}
+
+void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
+                             HttpCompletion completion)
+{
+    QNetworkRequest networkRequest(request.url);
+    networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                                QNetworkRequest::AlwaysNetwork);
+    networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    // Qt's transfer timeout restarts with every byte received: an idle timer.
+    networkRequest.setTransferTimeout(static_cast<int>(request.idleTimeout.count()));
+
+    QNetworkReply* reply = network->get(networkRequest);
+    auto body = std::make_shared<QByteArray>();
+    auto tooLarge = std::make_shared<bool>(false);
+    const qint64 maxBodyBytes = request.maxBodyBytes;
+
+    // Read as data arrives so that an endless body is cut off at the limit, not held whole.
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, body, tooLarge, maxBodyBytes] {
+        body->append(reply->read(maxBodyBytes + 1 - body->size()));
+        if (body->size() > maxBodyBytes) {
+            *tooLarge = true;
+            reply->abort();
+        }
+    });
+    // Tied to the receiver: when it is gone by then, the answer is dropped unread.
+    QObject::connect(reply, &QNetworkReply::finished, receiver,
+                     [reply, body, tooLarge, completion = std::move(completion)] {
+                         if (!*tooLarge) {
+                             body->append(reply->readAll());
+                         }
+                         completion(finishedReply(*reply, std::move(*body), *tooLarge));
+                     });
+    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+}
+
+ProcessResult QtPlatformServices::run(const ProcessRequest& request)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    process.start(request.program, request.arguments, QIODevice::ReadOnly);
+    if (!process.waitForStarted()) {
+        return {ProcessResult::Outcome::FailedToStart, -1, {}};
+    }
+
+    QByteArray output;
+    const auto drain = [&] {
+        const QByteArray chunk = process.readAll();
+        output.append(chunk.left(maxProcessOutput - output.size()));
+    };
+    // Keep reading while waiting: a child whose output fills the pipe would otherwise stall.
+    const QDeadlineTimer deadline(request.timeout);
+    bool timedOut = false;
+    while (process.state() != QProcess::NotRunning) {
+        const int remaining = static_cast<int>(deadline.remainingTime());
+        const bool readSome = process.waitForReadyRead(remaining);
+        drain();
+        if (deadline.hasExpired() ||
+            (!readSome && !process.waitForFinished(static_cast<int>(deadline.remainingTime())))) {
+            timedOut = process.state() != QProcess::NotRunning;
+            break;
+        }
+    }
+    if (timedOut) {
+        process.kill();
+        process.waitForFinished();
+        return {ProcessResult::Outcome::TimedOut, -1, output};
+    }
+    drain();
+    if (process.exitStatus() == QProcess::CrashExit) {
+        return {ProcessResult::Outcome::Crashed, -1, output};
+    }
+    return {ProcessResult::Outcome::Exited, process.exitCode(), output};
+}
+
+QString QtPlatformServices::homeDirectory() const
+{
+    return QDir::homePath();
+}
+
+bool QtPlatformServices::exists(const QString& path) const
+{
+    return QFileInfo::exists(path);
+}
+
+std::optional<QByteArray> QtPlatformServices::readFile(const QString& path) const
+{
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    QByteArray contents = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        return std::nullopt;
+    }
+    return contents;
+}
+
+FileStatus QtPlatformServices::createFolder(const QString& path, FileAccess access)
+{
+    // Find the deepest level that exists, then create the missing ones below it one by one, so
+    // that a failure can name the level at fault and the reason.
+    QStringList missing;
+    QString level = QDir::cleanPath(path);
+    while (!QFileInfo::exists(level)) {
+        missing.prepend(level);
+        const QString parent = QFileInfo(level).path();
+        if (parent == level) {
+            break;
+        }
+        level = parent;
+    }
+    if (QFileInfo::exists(level) && !QFileInfo(level).isDir()) {
+        return failure(u"“%1” is not a folder."_s.arg(level));
+    }
+    const mode_t mode = access == FileAccess::OwnerOnly ? 0700 : 0777;
+    for (const QString& folder : std::as_const(missing)) {
+        if (::mkdir(QFile::encodeName(folder).constData(), mode) != 0 && errno != EEXIST) {
+            return failure(u"“%1” could not be created: %2."_s.arg(folder, qt_error_string(errno)));
+        }
+    }
+    return {};
+}
+
+FileStatus QtPlatformServices::writeFileAtomically(const QString& path, const QByteArray& bytes,
+                                                   FileAccess access)
+{
+    QSaveFile file(path);
+    const auto cannotWrite = [&] {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return failure(u"“%1” could not be written: %2."_s.arg(path, reason));
+    };
+    if (!file.open(QIODevice::WriteOnly)) {
+        return cannotWrite();
+    }
+    // Applied to the new file before it replaces the old one, so the content is never readable
+    // by others, not even for a moment.
+    if (access == FileAccess::OwnerOnly &&
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        return cannotWrite();
+    }
+    // A failed flush is checked here: commit() alone can miss it and report success.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        return cannotWrite();
+    }
+    if (!file.commit()) {
+        return failure(u"“%1” could not be written: %2."_s.arg(path, file.errorString()));
+    }
+    return {};
+}
+
+void QtPlatformServices::openInDefaultApplication(const QUrl& url)
+{
+    QDesktopServices::openUrl(url);
+}
+
+void QtPlatformServices::quit()
+{
+    QCoreApplication::quit();
+}
