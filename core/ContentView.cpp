@@ -22,8 +22,7 @@ constexpr qint64 scriptMaxBytes = 64 * mebibyte;
 constexpr auto pythonProbeTimeout = 10s;
 
 // Like Foundation's URL(string:): nothing for an empty or malformed text.
-std::optional<QUrl> parseUrl(const QString& text)
-{
+std::optional<QUrl> parseUrl(const QString& text) {
     if (text.isEmpty()) {
         return std::nullopt;
     }
@@ -34,8 +33,7 @@ std::optional<QUrl> parseUrl(const QString& text)
     return url;
 }
 
-bool isLoopbackHost(const QString& host)
-{
+bool isLoopbackHost(const QString& host) {
     if (host.compare("localhost"_L1, Qt::CaseInsensitive) == 0 || host == "::1"_L1) {
         return true;
     }
@@ -52,8 +50,7 @@ bool isLoopbackHost(const QString& host)
 
 // The script lands where Resolve runs it, so it must not travel in the clear. Plain http is
 // accepted only from this machine itself.
-bool isTrustedScriptAddress(const QUrl& url)
-{
+bool isTrustedScriptAddress(const QUrl& url) {
     if (url.scheme() == "https"_L1) {
         return !url.host().isEmpty();
     }
@@ -61,8 +58,7 @@ bool isTrustedScriptAddress(const QUrl& url)
 }
 
 // Strict UTF-8: any malformed sequence gives nothing.
-std::optional<QString> decodeUtf8(const QByteArray& bytes)
-{
+std::optional<QString> decodeUtf8(const QByteArray& bytes) {
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = decoder(bytes);
     if (decoder.hasError()) {
@@ -77,45 +73,36 @@ ContentView::ContentView(PlatformServices& platform, QObject* parent)
     : QObject(parent)
     , manifestURL(QString::fromUtf16(BuildSettings::manifestUrl), QUrl::StrictMode)
     , pythonDownloadURL(QString::fromUtf16(BuildSettings::pythonDownloadsUrl), QUrl::StrictMode)
-    , platform(platform)
-{
-}
+    , platform(platform) {}
 
-const InstallerState& ContentView::state() const
-{
+const InstallerState& ContentView::state() const {
     return fields;
 }
 
-QString ContentView::scriptsFolderURL() const
-{
+QString ContentView::scriptsFolderURL() const {
     return QDir(platform.homeDirectory())
         .filePath(u"Library/Application Support/Blackmagic Design/DaVinci Resolve/Fusion/"
                   "Scripts/Utility"_s);
 }
 
-QString ContentView::scriptFileURL() const
-{
+QString ContentView::scriptFileURL() const {
     return QDir(scriptsFolderURL()).filePath(scriptFileName);
 }
 
-QString ContentView::tokenFolder() const
-{
+QString ContentView::tokenFolder() const {
     return QDir(platform.homeDirectory()).filePath(u".zeph"_s);
 }
 
-QString ContentView::tokenFileURL() const
-{
+QString ContentView::tokenFileURL() const {
     return QDir(tokenFolder()).filePath(u"resolve_token.txt"_s);
 }
 
-void ContentView::setToken(const QString& token)
-{
+void ContentView::setToken(const QString& token) {
     fields.token = token;
     Q_EMIT changed();
 }
 
-void ContentView::startUp()
-{
+void ContentView::startUp() {
     fetchManifest();
     checkPython();
     loadSavedToken();
@@ -123,8 +110,7 @@ void ContentView::startUp()
     refreshAllSet();
 }
 
-void ContentView::refreshAllSet()
-{
+void ContentView::refreshAllSet() {
     if (!fields.pythonInstalled || !fields.installedScript) {
         fields.allSet = false;
     } else {
@@ -133,23 +119,20 @@ void ContentView::refreshAllSet()
     Q_EMIT changed();
 }
 
-void ContentView::checkStatus()
-{
+void ContentView::checkStatus() {
     refreshAllSet();
-    fields.statusText = fields.allSet ? u"All set. You can close this installer."_s
-                                      : u"Not finished yet."_s;
+    fields.statusText =
+        fields.allSet ? u"All set. You can close this installer."_s : u"Not finished yet."_s;
     Q_EMIT changed();
 }
 
-void ContentView::closeInstaller()
-{
+void ContentView::closeInstaller() {
     platform.quit();
 }
 
 // ---- Version manifest ----
 
-void ContentView::fetchManifest()
-{
+void ContentView::fetchManifest() {
     fields.manifestStatus = u"Loading…"_s;
     fields.manifestVersion = u"—"_s;
     fields.manifestScriptURL.reset();
@@ -159,14 +142,12 @@ void ContentView::fetchManifest()
     Q_EMIT changed();
 }
 
-void ContentView::applyManifestReply(const HttpReply& reply)
-{
+void ContentView::applyManifestReply(const HttpReply& reply) {
     if (reply.outcome != HttpReply::Outcome::Answered) {
         fields.manifestStatus = u"Could not load latest version (network)."_s;
-        fields.statusText = u"Manifest error: "_s +
-                            (reply.outcome == HttpReply::Outcome::TooLarge
-                                 ? u"the response is larger than 1 MiB."_s
-                                 : reply.errorDescription);
+        fields.statusText = u"Manifest error: "_s + (reply.outcome == HttpReply::Outcome::TooLarge
+                                                         ? u"the response is larger than 1 MiB."_s
+                                                         : reply.errorDescription);
     } else if (!reply.body) {
         fields.manifestStatus = u"Could not load latest version."_s;
         fields.statusText = u"Manifest error: empty response."_s;
@@ -185,8 +166,7 @@ void ContentView::applyManifestReply(const HttpReply& reply)
 
 // ---- Script installation ----
 
-void ContentView::installScript()
-{
+void ContentView::installScript() {
     if (!fields.manifestScriptURL) {
         fields.statusText = u"Script URL not available yet. Try Refresh version."_s;
         Q_EMIT changed();
@@ -209,8 +189,7 @@ void ContentView::installScript()
     Q_EMIT changed();
 }
 
-void ContentView::applyScriptReply(const HttpReply& reply, const QString& capturedVersion)
-{
+void ContentView::applyScriptReply(const HttpReply& reply, const QString& capturedVersion) {
     const auto fail = [this](const QString& message) {
         fields.isWorking = false;
         fields.statusText = message;
@@ -241,18 +220,17 @@ void ContentView::applyScriptReply(const HttpReply& reply, const QString& captur
     }
     fields.installedScript = true;
     fields.isWorking = false;
-    fields.statusText = u"Installed script v"_s + capturedVersion + u". Restart Resolve to load it."_s;
+    fields.statusText =
+        u"Installed script v"_s + capturedVersion + u". Restart Resolve to load it."_s;
     refreshAllSet();
 }
 
-void ContentView::checkInstalledScript()
-{
+void ContentView::checkInstalledScript() {
     fields.installedScript = platform.exists(scriptFileURL());
     Q_EMIT changed();
 }
 
-void ContentView::openScriptsFolder()
-{
+void ContentView::openScriptsFolder() {
     platform.openInDefaultApplication(QUrl::fromLocalFile(scriptsFolderURL()));
     fields.statusText = u"Opened Resolve scripts folder."_s;
     Q_EMIT changed();
@@ -260,8 +238,7 @@ void ContentView::openScriptsFolder()
 
 // ---- Python probe ----
 
-void ContentView::checkPython()
-{
+void ContentView::checkPython() {
     fields.pythonStatus = u"Checking…"_s;
     fields.pythonInstalled = false;
     refreshAllSet();
@@ -284,8 +261,7 @@ void ContentView::checkPython()
     refreshAllSet();
 }
 
-void ContentView::openPythonDownloads()
-{
+void ContentView::openPythonDownloads() {
     platform.openInDefaultApplication(pythonDownloadURL);
     fields.statusText = u"Opened Python downloads page."_s;
     Q_EMIT changed();
@@ -293,8 +269,7 @@ void ContentView::openPythonDownloads()
 
 // ---- Token file ----
 
-void ContentView::loadSavedToken()
-{
+void ContentView::loadSavedToken() {
     const QString path = tokenFileURL();
     if (!platform.exists(path)) {
         return;
@@ -312,8 +287,7 @@ void ContentView::loadSavedToken()
     Q_EMIT changed();
 }
 
-void ContentView::saveToken()
-{
+void ContentView::saveToken() {
     const QString trimmedToken = fields.token.trimmed();
     if (trimmedToken.isEmpty()) {
         fields.statusText = u"Token is empty."_s;
@@ -339,8 +313,7 @@ void ContentView::saveToken()
     refreshAllSet();
 }
 
-void ContentView::openTokenFile()
-{
+void ContentView::openTokenFile() {
     const QString path = tokenFileURL();
     if (!platform.exists(path)) {
         FileStatus created = platform.createFolder(tokenFolder(), FileAccess::OwnerOnly);

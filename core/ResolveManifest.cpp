@@ -11,8 +11,7 @@ namespace {
 
 // Reads one required string member; on failure says why in `error`.
 std::optional<QString> requiredString(const QJsonObject& object, QLatin1StringView key,
-                                      QString& error)
-{
+                                      QString& error) {
     const auto member = object.constFind(key);
     if (member == object.constEnd()) {
         error = u"The key “%1” is missing."_s.arg(key);
@@ -31,14 +30,13 @@ std::optional<QString> requiredString(const QJsonObject& object, QLatin1StringVi
 
 } // namespace
 
-ResolveManifest::Decoding ResolveManifest::decode(const QByteArray& body)
-{
+ResolveManifest::Decoding ResolveManifest::decode(const QByteArray& body) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        return {std::nullopt, u"The data is not valid JSON (%1 at offset %2)."_s.arg(
-                                  parseError.errorString())
-                                  .arg(parseError.offset)};
+        return {std::nullopt,
+                u"The data is not valid JSON (%1 at offset %2)."_s.arg(parseError.errorString())
+                    .arg(parseError.offset)};
     }
     if (!document.isObject()) {
         return {std::nullopt, u"The top-level value is not a JSON object."_s};

@@ -24,23 +24,19 @@ namespace {
 // this much of its output is kept.
 constexpr qsizetype maxProcessOutput = 1024 * 1024;
 
-FileStatus failure(QString description)
-{
+FileStatus failure(QString description) {
     return {false, std::move(description)};
 }
 
 // Errors below 200 are connection, timeout and proxy failures; the others Qt reports for an
 // HTTP answer that did arrive (404, 500…), which the caller judges by its status code.
-bool isTransportError(QNetworkReply::NetworkError error)
-{
-    return error != QNetworkReply::NoError &&
-           (error < QNetworkReply::ContentAccessDenied ||
-            error == QNetworkReply::ProtocolUnknownError ||
-            error == QNetworkReply::ProtocolFailure);
+bool isTransportError(QNetworkReply::NetworkError error) {
+    return error != QNetworkReply::NoError && (error < QNetworkReply::ContentAccessDenied ||
+                                               error == QNetworkReply::ProtocolUnknownError ||
+                                               error == QNetworkReply::ProtocolFailure);
 }
 
-HttpReply finishedReply(QNetworkReply& reply, QByteArray body, bool tooLarge)
-{
+HttpReply finishedReply(QNetworkReply& reply, QByteArray body, bool tooLarge) {
     HttpReply result;
     if (tooLarge) {
         result.outcome = HttpReply::Outcome::TooLarge;
@@ -66,18 +62,14 @@ HttpReply finishedReply(QNetworkReply& reply, QByteArray body, bool tooLarge)
 } // namespace
 
 QtPlatformServices::QtPlatformServices()
-    : network(new QNetworkAccessManager)
-{
-}
+    : network(new QNetworkAccessManager) {}
 
-QtPlatformServices::~QtPlatformServices()
-{
+QtPlatformServices::~QtPlatformServices() {
     delete network;
 }
 
 void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
-                             HttpCompletion completion)
-{
+                             HttpCompletion completion) {
     QNetworkRequest networkRequest(request.url);
     networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                                 QNetworkRequest::AlwaysNetwork);
@@ -91,13 +83,14 @@ void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
     const qint64 maxBodyBytes = request.maxBodyBytes;
 
     // Read as data arrives so that an endless body is cut off at the limit, not held whole.
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, body, tooLarge, maxBodyBytes] {
-        body->append(reply->read(maxBodyBytes + 1 - body->size()));
-        if (body->size() > maxBodyBytes) {
-            *tooLarge = true;
-            reply->abort();
-        }
-    });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply,
+                     [reply, body, tooLarge, maxBodyBytes] {
+                         body->append(reply->read(maxBodyBytes + 1 - body->size()));
+                         if (body->size() > maxBodyBytes) {
+                             *tooLarge = true;
+                             reply->abort();
+                         }
+                     });
     // Tied to the receiver: when it is gone by then, the answer is dropped unread.
     QObject::connect(reply, &QNetworkReply::finished, receiver,
                      [reply, body, tooLarge, completion = std::move(completion)] {
@@ -109,8 +102,7 @@ void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
 }
 
-ProcessResult QtPlatformServices::run(const ProcessRequest& request)
-{
+ProcessResult QtPlatformServices::run(const ProcessRequest& request) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setInputChannelMode(QProcess::ForwardedInputChannel);
@@ -149,18 +141,15 @@ ProcessResult QtPlatformServices::run(const ProcessRequest& request)
     return {ProcessResult::Outcome::Exited, process.exitCode(), output};
 }
 
-QString QtPlatformServices::homeDirectory() const
-{
+QString QtPlatformServices::homeDirectory() const {
     return QDir::homePath();
 }
 
-bool QtPlatformServices::exists(const QString& path) const
-{
+bool QtPlatformServices::exists(const QString& path) const {
     return QFileInfo::exists(path);
 }
 
-std::optional<QByteArray> QtPlatformServices::readFile(const QString& path) const
-{
+std::optional<QByteArray> QtPlatformServices::readFile(const QString& path) const {
     QFile file(path);
     if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
@@ -172,8 +161,7 @@ std::optional<QByteArray> QtPlatformServices::readFile(const QString& path) cons
     return contents;
 }
 
-FileStatus QtPlatformServices::createFolder(const QString& path, FileAccess access)
-{
+FileStatus QtPlatformServices::createFolder(const QString& path, FileAccess access) {
     // Find the deepest level that exists, then create the missing ones below it one by one, so
     // that a failure can name the level at fault and the reason.
     QStringList missing;
@@ -199,8 +187,7 @@ FileStatus QtPlatformServices::createFolder(const QString& path, FileAccess acce
 }
 
 FileStatus QtPlatformServices::writeFileAtomically(const QString& path, const QByteArray& bytes,
-                                                   FileAccess access)
-{
+                                                   FileAccess access) {
     QSaveFile file(path);
     const auto cannotWrite = [&] {
         const QString reason = file.errorString();
@@ -226,12 +213,10 @@ FileStatus QtPlatformServices::writeFileAtomically(const QString& path, const QB
     return {};
 }
 
-void QtPlatformServices::openInDefaultApplication(const QUrl& url)
-{
+void QtPlatformServices::openInDefaultApplication(const QUrl& url) {
     QDesktopServices::openUrl(url);
 }
 
-void QtPlatformServices::quit()
-{
+void QtPlatformServices::quit() {
     QCoreApplication::quit();
 }

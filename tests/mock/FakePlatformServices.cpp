@@ -3,14 +3,12 @@
 using namespace Qt::StringLiterals;
 
 void FakePlatformServices::get(const HttpRequest& request, QObject* receiver,
-                               HttpCompletion completion)
-{
+                               HttpCompletion completion) {
     calls << u"get "_s + request.url.toString(QUrl::FullyEncoded);
     gets.push_back({request, receiver, std::move(completion)});
 }
 
-void FakePlatformServices::answer(std::size_t index, const HttpReply& reply)
-{
+void FakePlatformServices::answer(std::size_t index, const HttpReply& reply) {
     PendingGet& pending = gets.at(index);
     Q_ASSERT(!pending.answered);
     pending.answered = true;
@@ -19,18 +17,15 @@ void FakePlatformServices::answer(std::size_t index, const HttpReply& reply)
     }
 }
 
-HttpReply FakePlatformServices::answered(int statusCode, const QByteArray& body)
-{
+HttpReply FakePlatformServices::answered(int statusCode, const QByteArray& body) {
     return {HttpReply::Outcome::Answered, {}, statusCode, body};
 }
 
-HttpReply FakePlatformServices::failed(const QString& description)
-{
+HttpReply FakePlatformServices::failed(const QString& description) {
     return {HttpReply::Outcome::Failed, description, 0, std::nullopt};
 }
 
-ProcessResult FakePlatformServices::run(const ProcessRequest& request)
-{
+ProcessResult FakePlatformServices::run(const ProcessRequest& request) {
     calls << u"run "_s + request.program + u' ' + request.arguments.join(u' ');
     processRuns << request;
     if (whileProcessRuns) {
@@ -39,19 +34,16 @@ ProcessResult FakePlatformServices::run(const ProcessRequest& request)
     return processResult;
 }
 
-QString FakePlatformServices::homeDirectory() const
-{
+QString FakePlatformServices::homeDirectory() const {
     return home;
 }
 
-bool FakePlatformServices::exists(const QString& path) const
-{
+bool FakePlatformServices::exists(const QString& path) const {
     calls << u"exists "_s + path;
     return files.contains(path) || folders.contains(path);
 }
 
-std::optional<QByteArray> FakePlatformServices::readFile(const QString& path) const
-{
+std::optional<QByteArray> FakePlatformServices::readFile(const QString& path) const {
     calls << u"read "_s + path;
     if (unreadable.contains(path) || !files.contains(path)) {
         return std::nullopt;
@@ -59,8 +51,7 @@ std::optional<QByteArray> FakePlatformServices::readFile(const QString& path) co
     return files.value(path);
 }
 
-FileStatus FakePlatformServices::createFolder(const QString& path, FileAccess)
-{
+FileStatus FakePlatformServices::createFolder(const QString& path, FileAccess) {
     calls << u"mkdir "_s + path;
     if (!createFolderError.isEmpty()) {
         return {false, createFolderError};
@@ -70,8 +61,7 @@ FileStatus FakePlatformServices::createFolder(const QString& path, FileAccess)
 }
 
 FileStatus FakePlatformServices::writeFileAtomically(const QString& path, const QByteArray& bytes,
-                                                     FileAccess access)
-{
+                                                     FileAccess access) {
     calls << u"write "_s + path;
     if (!writeError.isEmpty()) {
         return {false, writeError};
@@ -81,14 +71,12 @@ FileStatus FakePlatformServices::writeFileAtomically(const QString& path, const 
     return {};
 }
 
-void FakePlatformServices::openInDefaultApplication(const QUrl& url)
-{
+void FakePlatformServices::openInDefaultApplication(const QUrl& url) {
     calls << u"open "_s + url.toString();
     opened << url;
 }
 
-void FakePlatformServices::quit()
-{
+void FakePlatformServices::quit() {
     calls << u"quit"_s;
     ++quitRequests;
 }
