@@ -1,6 +1,7 @@
 #include "ContentView.h"
 
 #include "BuildSettings.h"
+#include "PythonSearchPath.h"
 #include "ResolveManifest.h"
 
 #include <QDir>
@@ -244,7 +245,10 @@ void ContentView::checkPython() {
     refreshAllSet();
 
     const ProcessResult probe =
-        platform.run({u"/usr/bin/env"_s, {u"python3"_s, u"--version"_s}, pythonProbeTimeout});
+        platform.run({u"/usr/bin/env"_s,
+                      {u"python3"_s, u"--version"_s},
+                      PythonSearchPath::preferredFolders(PythonSearchPath::current()),
+                      pythonProbeTimeout});
     std::optional<QString> output;
     if (probe.outcome == ProcessResult::Outcome::Exited && probe.exitCode == 0) {
         output = decodeUtf8(probe.output);

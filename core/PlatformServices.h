@@ -39,6 +39,8 @@ struct HttpReply {
 struct ProcessRequest {
     QString program;
     QStringList arguments;
+    // Folders searched for the program's own lookups (PATH) before the inherited search path.
+    QStringList searchFirst;
     // A child still running this long after its launch is killed.
     std::chrono::milliseconds timeout{0};
 };

@@ -1,5 +1,6 @@
 #include "ContentView.h"
 #include "FakePlatformServices.h"
+#include "PythonSearchPath.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -549,6 +550,7 @@ void TestContentView::pythonProbe() {
     QCOMPARE(request.program, u"/usr/bin/env"_s);
     QCOMPARE(request.arguments, QStringList({u"python3"_s, u"--version"_s}));
     QCOMPARE(request.timeout, 10s);
+    QCOMPARE(request.searchFirst, PythonSearchPath::preferredFolders(PythonSearchPath::current()));
     QCOMPARE(view->state().pythonInstalled, found);
     QCOMPARE(view->state().pythonStatus, pythonStatus);
     QCOMPARE(view->state().statusText,
