@@ -1,5 +1,7 @@
 #include "QtPlatformServices.h"
 
+#include "PythonSearchPath.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDesktopServices>
@@ -94,7 +96,8 @@ void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
     // Tied to the receiver: when it is gone by then, the answer is dropped unread.
     QObject::connect(reply, &QNetworkReply::finished, receiver,
                      [reply, body, tooLarge, completion = std::move(completion)] {
-                         if (!*tooLarge) {
+                         // An aborted reply (idle timeout) is closed: nothing is left to read.
+                         if (!*tooLarge && reply->isOpen()) {
                              body->append(reply->readAll());
                          }
                          completion(finishedReply(*reply, std::move(*body), *tooLarge));
@@ -106,6 +109,12 @@ ProcessResult QtPlatformServices::run(const ProcessRequest& request) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    if (!request.searchFirst.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"PATH"_s, PythonSearchPath::preferring(request.searchFirst,
+                                                                   environment.value(u"PATH"_s)));
+        process.setProcessEnvironment(environment);
+    }
     process.start(request.program, request.arguments, QIODevice::ReadOnly);
     if (!process.waitForStarted()) {
         return {ProcessResult::Outcome::FailedToStart, -1, {}};
