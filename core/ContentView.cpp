@@ -16,6 +16,9 @@ namespace {
 
 constexpr auto manifestIdleTimeout = 20s;
 constexpr auto scriptIdleTimeout = 30s;
+// A server that drips bytes just often enough to beat the idle timeout must not hold the
+// installer busy for ever.
+constexpr auto scriptDownloadDeadline = 5min;
 constexpr qint64 mebibyte = 1024 * 1024;
 constexpr qint64 manifestMaxBytes = 1 * mebibyte;
 constexpr qint64 scriptMaxBytes = 64 * mebibyte;
@@ -138,7 +141,7 @@ void ContentView::fetchManifest() {
     fields.manifestVersion = u"—"_s;
     fields.manifestScriptURL.reset();
     // Fetches may overlap: each applies its own answer when it arrives, the last one wins.
-    platform.get({manifestURL, manifestIdleTimeout, manifestMaxBytes}, this,
+    platform.get({manifestURL, manifestIdleTimeout, manifestMaxBytes, std::nullopt}, this,
                  [this](const HttpReply& reply) { applyManifestReply(reply); });
     Q_EMIT changed();
 }
@@ -185,7 +188,7 @@ void ContentView::installScript() {
     }
     fields.isWorking = true;
     fields.statusText = u"Downloading script v"_s + version + u'…';
-    platform.get({requestUrl, scriptIdleTimeout, scriptMaxBytes}, this,
+    platform.get({requestUrl, scriptIdleTimeout, scriptMaxBytes, scriptDownloadDeadline}, this,
                  [this, version](const HttpReply& reply) { applyScriptReply(reply, version); });
     Q_EMIT changed();
 }
@@ -201,6 +204,8 @@ void ContentView::applyScriptReply(const HttpReply& reply, const QString& captur
         return fail(u"Error downloading script: "_s + reply.errorDescription);
     case HttpReply::Outcome::TooLarge:
         return fail(u"Error downloading script: the script is larger than 64 MiB."_s);
+    case HttpReply::Outcome::DeadlineExceeded:
+        return fail(u"Error downloading script: the download did not finish within 5 minutes."_s);
     case HttpReply::Outcome::Answered:
         break;
     }

@@ -17,6 +17,9 @@ struct HttpRequest {
     std::chrono::milliseconds idleTimeout{0};
     // Reading stops and the request fails with Outcome::TooLarge past this many body bytes.
     qint64 maxBodyBytes = 0;
+    // When set, the request is abandoned with Outcome::DeadlineExceeded once it has run this
+    // long, however steadily data arrives.
+    std::optional<std::chrono::milliseconds> deadline;
 };
 
 struct HttpReply {
@@ -24,6 +27,7 @@ struct HttpReply {
         Answered, // the server answered; statusCode and body are set
         Failed,   // no complete answer: no connection, an idle timeout, a dropped connection…
         TooLarge, // the body grew past the request's maxBodyBytes
+        DeadlineExceeded, // still unfinished at the request's deadline
     };
     Outcome outcome = Outcome::Failed;
     // The platform's description of a failure, for Outcome::Failed.

@@ -13,6 +13,7 @@
 #include <QNetworkRequest>
 #include <QProcess>
 #include <QSaveFile>
+#include <QTimer>
 
 #include <cerrno>
 #include <memory>
@@ -38,10 +39,12 @@ bool isTransportError(QNetworkReply::NetworkError error) {
                                                error == QNetworkReply::ProtocolFailure);
 }
 
-HttpReply finishedReply(QNetworkReply& reply, QByteArray body, bool tooLarge) {
+// `abandonedAs` is set when the reply was aborted here, for a limit of the request.
+HttpReply finishedReply(QNetworkReply& reply, QByteArray body,
+                        std::optional<HttpReply::Outcome> abandonedAs) {
     HttpReply result;
-    if (tooLarge) {
-        result.outcome = HttpReply::Outcome::TooLarge;
+    if (abandonedAs) {
+        result.outcome = *abandonedAs;
         return result;
     }
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -81,26 +84,32 @@ void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
 
     QNetworkReply* reply = network->get(networkRequest);
     auto body = std::make_shared<QByteArray>();
-    auto tooLarge = std::make_shared<bool>(false);
+    auto abandonedAs = std::make_shared<std::optional<HttpReply::Outcome>>();
+    const auto abandon = [reply, abandonedAs](HttpReply::Outcome outcome) {
+        *abandonedAs = outcome;
+        reply->abort();
+    };
     const qint64 maxBodyBytes = request.maxBodyBytes;
 
     // Read as data arrives so that an endless body is cut off at the limit, not held whole.
-    QObject::connect(reply, &QNetworkReply::readyRead, reply,
-                     [reply, body, tooLarge, maxBodyBytes] {
-                         body->append(reply->read(maxBodyBytes + 1 - body->size()));
-                         if (body->size() > maxBodyBytes) {
-                             *tooLarge = true;
-                             reply->abort();
-                         }
-                     });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, body, maxBodyBytes, abandon] {
+        body->append(reply->read(maxBodyBytes + 1 - body->size()));
+        if (body->size() > maxBodyBytes) {
+            abandon(HttpReply::Outcome::TooLarge);
+        }
+    });
+    if (request.deadline) {
+        QTimer::singleShot(*request.deadline, reply,
+                           [abandon] { abandon(HttpReply::Outcome::DeadlineExceeded); });
+    }
     // Tied to the receiver: when it is gone by then, the answer is dropped unread.
     QObject::connect(reply, &QNetworkReply::finished, receiver,
-                     [reply, body, tooLarge, completion = std::move(completion)] {
+                     [reply, body, abandonedAs, completion = std::move(completion)] {
                          // An aborted reply (idle timeout) is closed: nothing is left to read.
-                         if (!*tooLarge && reply->isOpen()) {
+                         if (!*abandonedAs && reply->isOpen()) {
                              body->append(reply->readAll());
                          }
-                         completion(finishedReply(*reply, std::move(*body), *tooLarge));
+                         completion(finishedReply(*reply, std::move(*body), *abandonedAs));
                      });
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
 }

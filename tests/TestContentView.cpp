@@ -302,6 +302,7 @@ void TestContentView::manifestRequestIsUncachedWithItsLimits() {
     QCOMPARE(request.url, view->manifestURL);
     QCOMPARE(request.idleTimeout, 20s);
     QCOMPARE(request.maxBodyBytes, 1024 * 1024);
+    QVERIFY(!request.deadline);
 }
 
 void TestContentView::overlappingFetchesApplyTheirOutcomesInArrivalOrder() {
@@ -408,6 +409,7 @@ void TestContentView::installRequestAddress() {
     QCOMPARE(request.url.toString(QUrl::FullyEncoded), requested);
     QCOMPARE(request.idleTimeout, 30s);
     QCOMPARE(request.maxBodyBytes, 64 * 1024 * 1024);
+    QCOMPARE(request.deadline, std::optional<std::chrono::milliseconds>(5min));
     QVERIFY(view->state().isWorking);
     QCOMPARE(view->state().statusText, u"Downloading script v"_s + version + u"\u2026"_s);
 }
@@ -431,6 +433,10 @@ void TestContentView::installOutcomes_data() {
                                << QString() << QString()
                                << u"Error downloading script: the script is larger than 64 MiB."_s
                                << false;
+    QTest::newRow("overdue")
+        << HttpReply{HttpReply::Outcome::DeadlineExceeded, {}, 0, std::nullopt} << QString()
+        << QString() << u"Error downloading script: the download did not finish within 5 minutes."_s
+        << false;
     QTest::newRow("404 page") << FakePlatformServices::answered(404, "<html>Not Found</html>")
                               << QString() << QString()
                               << u"Error downloading script: the server answered with HTTP "

@@ -148,7 +148,7 @@ std::optional<HttpReply> fetch(PlatformServices& platform, const QUrl& url,
                                qint64 maxBodyBytes = 1024 * 1024) {
     QObject receiver;
     std::optional<HttpReply> reply;
-    platform.get({url, idleTimeout, maxBodyBytes}, &receiver,
+    platform.get({url, idleTimeout, maxBodyBytes, std::nullopt}, &receiver,
                  [&reply](const HttpReply& answer) { reply = answer; });
     if (!QTest::qWaitFor([&reply] { return reply.has_value(); }, 10000)) {
         return std::nullopt;
@@ -464,7 +464,7 @@ void TestContentViewOnQtPlatform::completionIsDroppedWithItsReceiver() {
     QtPlatformServices platform;
     bool lateCompletionRan = false;
     auto receiver = std::make_unique<QObject>();
-    platform.get({server.url(u"/late"_s), 5s, 1024}, receiver.get(),
+    platform.get({server.url(u"/late"_s), 5s, 1024, std::nullopt}, receiver.get(),
                  [&lateCompletionRan](const HttpReply&) { lateCompletionRan = true; });
     QTRY_VERIFY(lateConnection);
 
