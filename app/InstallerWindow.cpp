@@ -1,0 +1,116 @@
+#include "InstallerWindow.h"
+
+#include "FinishSection.h"
+#include "PythonSection.h"
+#include "ScriptSection.h"
+#include "StyledLabel.h"
+#include "TokenSection.h"
+#include "VersionSection.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr QSize windowSize{560, 720};
+constexpr int padding = 18;
+constexpr int rowSpacing = 14;
+
+} // namespace
+
+InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
+    : QWidget(parent)
+    , view(platform) {
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(padding, padding, padding, padding);
+    rows->setSpacing(rowSpacing);
+
+    rows->addWidget(new StyledLabel(tr("Lumerra × Resolve Installer"),
+                                    StyledLabel::TextStyle::Title, StyledLabel::Tone::Primary,
+                                    this));
+    auto* subtitle =
+        new StyledLabel(tr("Installs the Resolve script and saves your token. No Terminal."),
+                        StyledLabel::TextStyle::Body, StyledLabel::Tone::Secondary, this);
+    subtitle->setWordWrap(true);
+    rows->addWidget(subtitle);
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    rows->addWidget(divider);
+
+    finish = new FinishSection(view, this);
+    sections = {new VersionSection(view, this), new PythonSection(view, this),
+                new ScriptSection(view, this), new TokenSection(view, this), finish};
+    for (SectionBox* section : std::as_const(sections)) {
+        rows->addWidget(section);
+    }
+    rows->addStretch();
+
+    statusLine =
+        new StyledLabel(StyledLabel::TextStyle::Footnote, StyledLabel::Tone::Secondary, this);
+    statusLine->setObjectName(u"statusLine"_s);
+    statusLine->setWordWrap(true);
+    rows->addWidget(statusLine);
+
+    render();
+    connect(&view, &ContentView::changed, this, &InstallerWindow::render);
+    fitHeight(*rows);
+}
+
+// 720 is the height the installer is drawn for. Where the platform's fonts and controls need more
+// room than that, the window is made taller rather than clipping its content. The first state is
+// the fullest one (both hint lines shown); one more status line leaves room for a message that
+// wraps.
+void InstallerWindow::fitHeight(QVBoxLayout& rows) {
+    const int fullestHeight =
+        rows.totalHeightForWidth(windowSize.width()) + statusLine->fontMetrics().lineSpacing();
+    setFixedSize(windowSize.width(), std::max(windowSize.height(), fullestHeight));
+}
+
+ContentView& InstallerWindow::contentView() {
+    return view;
+}
+
+void InstallerWindow::render() {
+    for (SectionBox* section : std::as_const(sections)) {
+        section->render(view);
+    }
+    statusLine->setDisplayedText(view.state().statusText);
+}
+
+// A show by the program (the first one, or after hide()) starts the installer afresh; a show
+// that the window system reports, such as restoring a minimised window, is the same content
+// coming back and does not.
+void InstallerWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) {
+        startUpAfterPaint = true;
+    }
+}
+
+// The start-up sequence blocks while Python is probed. Starting it only once the window has
+// been painted, from the event loop after the painted frame is flushed, lets the user see
+// "Checking…" and "Loading…" in the meantime.
+void InstallerWindow::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (startUpAfterPaint) {
+        startUpAfterPaint = false;
+        QTimer::singleShot(0, &view, &ContentView::startUp);
+    }
+}
+
+// Without a dialog around it, Return reaches the window whenever the focused control leaves it
+// unused; it then acts as "Close", the default button.
+void InstallerWindow::keyPressEvent(QKeyEvent* event) {
+    const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool unmodified = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (!isReturn || !unmodified) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    finish->activateDefaultAction();
+}

@@ -1,0 +1,40 @@
+#include "ZEPHInstallerApp.h"
+
+#include "InstallerWindow.h"
+
+#include <QApplication>
+
+namespace {
+
+// Far enough for the new window's edge to show beside the one it was opened from.
+constexpr QPoint cascadeOffset{24, 24};
+
+} // namespace
+
+ZEPHInstallerApp::ZEPHInstallerApp(PlatformServices& platform)
+    : platform(platform)
+    , newWindow(tr("New Window")) {
+    newWindow.setShortcut(QKeySequence::New);
+    connect(&newWindow, &QAction::triggered, this, &ZEPHInstallerApp::openWindow);
+}
+
+// Windows still open when the application quits refer to the platform services; they go first.
+ZEPHInstallerApp::~ZEPHInstallerApp() {
+    for (const QPointer<InstallerWindow>& window : std::as_const(windows)) {
+        delete window.data();
+    }
+}
+
+InstallerWindow* ZEPHInstallerApp::openWindow() {
+    windows.removeIf([](const QPointer<InstallerWindow>& window) { return window.isNull(); });
+    auto* window = new InstallerWindow(platform);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // The shortcut works in whichever window has the focus.
+    window->addAction(&newWindow);
+    if (const QWidget* current = QApplication::activeWindow()) {
+        window->move(current->pos() + cascadeOffset);
+    }
+    windows << window;
+    window->show();
+    return window;
+}
