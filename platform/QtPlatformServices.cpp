@@ -212,7 +212,8 @@ FileStatus QtPlatformServices::writeFileAtomically(const QString& path, const QB
         file.cancelWriting();
         return failure(u"“%1” could not be written: %2."_s.arg(path, reason));
     };
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, so that each write below reaches the disk and reports its own failure.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return cannotWrite();
     }
     // Applied to the new file before it replaces the old one, so the content is never readable
@@ -221,8 +222,17 @@ FileStatus QtPlatformServices::writeFileAtomically(const QString& path, const QB
         !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         return cannotWrite();
     }
+    // A disk that takes only part of a write (full, or past a file size limit) reports no error
+    // for it; only writing on brings out the reason, which the message then names.
+    for (qint64 written = 0; written < bytes.size();) {
+        const qint64 chunk = file.write(bytes.constData() + written, bytes.size() - written);
+        if (chunk <= 0) {
+            return cannotWrite();
+        }
+        written += chunk;
+    }
     // A failed flush is checked here: commit() alone can miss it and report success.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (!file.flush()) {
         return cannotWrite();
     }
     if (!file.commit()) {

@@ -1,5 +1,7 @@
 #include "ContentView.h"
+#include "FileSizeLimit.h"
 #include "HttpTestServer.h"
+#include "LoopbackRedirect.h"
 #include "QtPlatformServices.h"
 
 #include <QDir>
@@ -10,10 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <memory>
 #include <optional>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -32,77 +32,6 @@ const QByteArray manifestTarget = "/storage/v1/object/public/resolve/latest.json
 // Line endings, a NUL and a byte that is no UTF-8: an install must not convert anything.
 const QByteArray scriptBytes = "print('v1.4.0')\r\n\0\xff\n"_ba;
 const QByteArray earlierScript = "print('earlier')\n"_ba;
-
-// The core asks for its manifest at a fixed https address. This sends every request for a host
-// other than this machine to the test's server, path and query kept, and passes everything else
-// to the real platform untouched.
-class LoopbackRedirect final : public PlatformServices {
-public:
-    LoopbackRedirect(PlatformServices& real, const HttpTestServer& server)
-        : real(real)
-        , server(server) {}
-
-    void get(const HttpRequest& request, QObject* receiver, HttpCompletion completion) override {
-        HttpRequest redirected = request;
-        if (redirected.url.host() != "127.0.0.1"_L1) {
-            redirected.url.setScheme(u"http"_s);
-            redirected.url.setHost(u"127.0.0.1"_s);
-            redirected.url.setPort(server.serverPort());
-        }
-        real.get(redirected, receiver, std::move(completion));
-    }
-    ProcessResult run(const ProcessRequest& request) override {
-        return real.run(request);
-    }
-    QString homeDirectory() const override {
-        return real.homeDirectory();
-    }
-    bool exists(const QString& path) const override {
-        return real.exists(path);
-    }
-    std::optional<QByteArray> readFile(const QString& path) const override {
-        return real.readFile(path);
-    }
-    FileStatus createFolder(const QString& path, FileAccess access) override {
-        return real.createFolder(path, access);
-    }
-    FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes,
-                                   FileAccess access) override {
-        return real.writeFileAtomically(path, bytes, access);
-    }
-    void openInDefaultApplication(const QUrl& url) override {
-        real.openInDefaultApplication(url);
-    }
-    void quit() override {
-        real.quit();
-    }
-
-private:
-    PlatformServices& real;
-    const HttpTestServer& server;
-};
-
-// The tests run as root, whom file permissions do not stop; a file size limit of zero still
-// makes the kernel refuse every write, so failed writes can be seen all the same.
-class FilesCannotGrow {
-public:
-    FilesCannotGrow() {
-        ::getrlimit(RLIMIT_FSIZE, &saved);
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit none = saved;
-        none.rlim_cur = 0;
-        ::setrlimit(RLIMIT_FSIZE, &none);
-    }
-    ~FilesCannotGrow() {
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-    Q_DISABLE_COPY_MOVE(FilesCannotGrow)
-
-private:
-    rlimit saved{};
-    void (*previousHandler)(int) = nullptr;
-};
 
 enum class HomeSetup { Empty, EarlierScript, LibraryIsAFile, ReadOnlyScriptsFolder, WritesRefused };
 
@@ -273,6 +202,10 @@ void TestContentViewOnQtPlatform::pythonProbe_data() {
     QTest::newRow("python3 not on PATH") << QByteArray() << false << u"Python not found"_s << false;
     QTest::newRow("hangs, deaf to SIGTERM")
         << "trap '' TERM; exec sleep 30"_ba << false << u"Python not found"_s << true;
+    // A python3 that is a wrapper script may leave something running in the background; its copy
+    // of the output pipe must not hold the probe until it ends.
+    QTest::newRow("exits, leaving a child that holds the output open")
+        << "printf 'Python 3.12.1\\n'; sleep 8 &"_ba << true << u"Python 3.12.1"_s << false;
 }
 
 void TestContentViewOnQtPlatform::pythonProbe() {
@@ -586,9 +519,9 @@ void TestContentViewOnQtPlatform::installScript() {
             QSKIP("This user writes into read-only folders (root).");
         }
     }
-    std::optional<FilesCannotGrow> refusal;
+    std::optional<FileSizeLimit> refusal;
     if (setup == HomeSetup::WritesRefused) {
-        refusal.emplace();
+        refusal.emplace(0);
     }
 
     HttpTestServer server;
@@ -661,7 +594,7 @@ void TestContentViewOnQtPlatform::refusedTokenWriteKeepsTheOldFile() {
 
     view.setToken(u"new-token"_s);
     {
-        FilesCannotGrow refusal;
+        FileSizeLimit refusal(0);
         view.saveToken();
     }
     QVERIFY2(matchesMessage(view.state().statusText, u"Error saving token: "_s),

@@ -1,0 +1,871 @@
+#include "ContentView.h"
+#include "FileSizeLimit.h"
+#include "HttpTestServer.h"
+#include "InstallerWindow.h"
+#include "LoopbackRedirect.h"
+#include "QtPlatformServices.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sys/mount.h>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+// AddressSanitizer keeps freed memory resident for a while to catch late uses, so the process's
+// resident size says little about what the installer holds in that build.
+#if defined(__SANITIZE_ADDRESS__)
+#define ZEPH_RESIDENT_SIZE_IS_MEANINGFUL 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZEPH_RESIDENT_SIZE_IS_MEANINGFUL 0
+#endif
+#endif
+#ifndef ZEPH_RESIDENT_SIZE_IS_MEANINGFUL
+#define ZEPH_RESIDENT_SIZE_IS_MEANINGFUL 1
+#endif
+
+namespace {
+
+const QString scriptsFolderPath =
+    u"Library/Application Support/Blackmagic Design/DaVinci Resolve/Fusion/Scripts/Utility"_s;
+const QString scriptFilePath = scriptsFolderPath + u"/ZEPH_Export_Gallery_Stills.py"_s;
+const QString tokenFolderPath = u".zeph"_s;
+const QString tokenFilePath = u".zeph/resolve_token.txt"_s;
+const QByteArray manifestTarget = "/storage/v1/object/public/resolve/latest.json"_ba;
+const QByteArray earlierScript = "print('1.0.0')\n"_ba;
+const QByteArray newerScript = "print('2.0.0')\n"_ba;
+const QByteArray earlierToken = "earlier-token"_ba;
+const QByteArray errorPage =
+    "<!DOCTYPE html><html><head><title>500</title></head><body><h1>Internal Server Error</h1>"
+    "<p>print('this is no script')</p></body></html>"_ba;
+constexpr qint64 mebibyte = 1024 * 1024;
+
+// The real platform, reached through the test's server, with the core's idle timeouts and
+// download deadline shortened so that they fire within a test. It records every answer in the
+// order the core receives them.
+class ShortLimitsPlatform final : public LoopbackRedirect {
+public:
+    using LoopbackRedirect::LoopbackRedirect;
+
+    // Unset: the core's own limits apply.
+    std::optional<std::chrono::milliseconds> idleTimeout;
+    // Replaces the deadline of the requests that have one.
+    std::optional<std::chrono::milliseconds> deadline;
+    QList<HttpReply> arrivals;
+
+    void get(const HttpRequest& request, QObject* receiver, HttpCompletion completion) override {
+        HttpRequest shortened = request;
+        shortened.idleTimeout =
+            std::min(request.idleTimeout, idleTimeout.value_or(request.idleTimeout));
+        if (request.deadline && deadline) {
+            shortened.deadline = std::min(*request.deadline, *deadline);
+        }
+        LoopbackRedirect::get(shortened, receiver,
+                              [this, completion = std::move(completion)](const HttpReply& reply) {
+                                  arrivals.append(reply);
+                                  completion(reply);
+                              });
+    }
+};
+
+// One installer window's state over the real platform and the test's server.
+struct Installer {
+    explicit Installer(const HttpTestServer& server)
+        : platform(qtPlatform, server) {}
+
+    QtPlatformServices qtPlatform;
+    ShortLimitsPlatform platform;
+    ContentView view{platform};
+};
+
+// A small tmpfs over a folder: it fills up after a few pages and can be made read-only, which
+// stops root too. Mounting needs privileges a test may not have; then the case is skipped.
+class TmpfsMount {
+public:
+    explicit TmpfsMount(const QString& folder)
+        : folder(QFile::encodeName(folder)) {
+        mounted = ::mount("tmpfs", this->folder.constData(), "tmpfs", 0, options) == 0;
+    }
+    ~TmpfsMount() {
+        if (mounted) {
+            ::umount2(folder.constData(), MNT_DETACH);
+        }
+    }
+    Q_DISABLE_COPY_MOVE(TmpfsMount)
+
+    bool isMounted() const {
+        return mounted;
+    }
+    bool makeReadOnly() {
+        return ::mount("tmpfs", folder.constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, options) == 0;
+    }
+
+private:
+    static constexpr const char* options = "size=16k,mode=0755";
+    QByteArray folder;
+    bool mounted = false;
+};
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Every file and folder below `root`, with each file's bytes: two equal snapshots mean nothing
+// was changed, replaced, added or left behind.
+QMap<QString, QByteArray> snapshotOf(const QString& root) {
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo entry = it.nextFileInfo();
+        QFile file(entry.filePath());
+        entries.insert(QDir(root).relativeFilePath(entry.filePath()),
+                       entry.isDir()                    ? "<folder>"_ba
+                       : file.open(QIODevice::ReadOnly) ? file.readAll()
+                                                        : "<unreadable>"_ba);
+    }
+    return entries;
+}
+
+// A message ending in ": " stands for itself followed by the platform's description.
+bool matchesMessage(const QString& actual, const QString& expected) {
+    if (expected.endsWith(": "_L1)) {
+        return actual.startsWith(expected) && actual.size() > expected.size();
+    }
+    return actual == expected;
+}
+
+QByteArray manifestNaming(const HttpTestServer& server, const QString& version) {
+    return uR"({"version":"%1","script_url":"%2"})"_s
+        .arg(version, server.url(u"/s.py"_s).toString(QUrl::FullyEncoded))
+        .toUtf8();
+}
+
+// The first manifest request names version 1.0.0, whose script is the earlier script: a normal
+// first install. Every other request goes to `later`.
+HttpTestServer::Handler firstInstallThen(const HttpTestServer& server,
+                                         HttpTestServer::Handler later) {
+    return [&server, later = std::move(later), manifestsServed = 0](
+               const HttpTestServer::Request& request, QTcpSocket& socket) mutable {
+        if (request.target == manifestTarget && manifestsServed++ == 0) {
+            socket.write(HttpTestServer::answer(200, manifestNaming(server, u"1.0.0"_s)));
+        } else if (request.target == "/s.py?v=1.0.0") {
+            socket.write(HttpTestServer::answer(200, earlierScript));
+        } else {
+            later(request, socket);
+        }
+    };
+}
+
+// Writes `total` body bytes after a head without a length, topping the socket's buffer up only
+// as the client reads, so that the server holds little of it at a time. `sent` counts the bytes
+// handed over so far.
+void streamBody(QTcpSocket& socket, qint64 total, qint64& sent) {
+    socket.write("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n"_ba);
+    const QByteArray chunk(256 * 1024, 'x');
+    const auto topUp = [&socket, &sent, total, chunk] {
+        while (socket.bytesToWrite() < mebibyte && sent < total) {
+            socket.write(chunk);
+            sent += chunk.size();
+        }
+    };
+    QObject::connect(&socket, &QTcpSocket::bytesWritten, &socket, topUp);
+    topUp();
+}
+
+// A field of /proc/self/status in KiB, or -1.
+qint64 memoryStatusKib(QByteArrayView field) {
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field) && line.at(field.size()) == ':') {
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+        }
+    }
+    return -1;
+}
+
+// Starts the kernel's record of the process's peak resident size afresh.
+bool resetPeakResidentSize() {
+    QFile clearRefs(u"/proc/self/clear_refs"_s);
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
+enum class ServerFault {
+    StallBeforeHead,
+    StallMidBody,
+    DropMidBody,
+    DropBeforeAnswering,
+    NotHttp,
+    RedirectLoop,
+    ErrorPage,
+    DripPastTheDeadline,
+};
+
+void commitFault(ServerFault fault, QTcpSocket& socket) {
+    const QByteArray partOfHundred = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nprint('2."_ba;
+    switch (fault) {
+    case ServerFault::StallBeforeHead:
+        return;
+    case ServerFault::StallMidBody:
+        socket.write(partOfHundred);
+        return;
+    case ServerFault::DropMidBody:
+        socket.write(partOfHundred);
+        socket.disconnectFromHost();
+        return;
+    case ServerFault::DropBeforeAnswering:
+        socket.disconnectFromHost();
+        return;
+    case ServerFault::NotHttp:
+        socket.write("SSH-2.0-OpenSSH_9.2p1\r\n"_ba);
+        socket.disconnectFromHost();
+        return;
+    case ServerFault::RedirectLoop:
+        socket.write(HttpTestServer::answer(302, {}, "Location: /s.py?v=2.0.0\r\n"_ba));
+        return;
+    case ServerFault::ErrorPage:
+        socket.write(HttpTestServer::answer(500, errorPage, "Content-Type: text/html\r\n"_ba));
+        return;
+    case ServerFault::DripPastTheDeadline:
+        socket.write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n"_ba);
+        HttpTestServer::drip(socket, QByteArray(1000, '#'), 1, 50ms);
+        return;
+    }
+}
+
+enum class Obstacle {
+    FileAsScriptsFolder,
+    FileAsFusionFolder,
+    FolderAsScriptFile,
+    FileAsTokenFolder,
+    FolderAsTokenFile,
+    ReadOnlyScriptsFolder,
+    ReadOnlyTokenFolder,
+    FullScriptsFolder,
+    FullTokenFolder,
+    ScriptWriteCutShort,
+    TokenWriteCutShort,
+};
+
+enum class Action { InstallScript, SaveToken, OpenTokenFile };
+
+enum class Owner { View, Window, WindowAndInstaller };
+
+} // namespace
+
+Q_DECLARE_METATYPE(ServerFault)
+Q_DECLARE_METATYPE(Obstacle)
+Q_DECLARE_METATYPE(Action)
+Q_DECLARE_METATYPE(Owner)
+
+// Faults from outside the installer: a server that stalls, drops, lies or never stops, a disk
+// that is full, read-only or in the way, and windows that go while their requests are out. In
+// each, whatever the installer had put on disk before stays exactly as it was.
+class TestFaults : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void failedDownloadKeepsTheEarlierInstall_data();
+    void failedDownloadKeepsTheEarlierInstall();
+    void trickleJustUnderTheIdleTimeoutInstalls();
+    void unfinishedAtItsDeadlineIsAbandoned();
+    void endlessBodyStopsAtItsLimit_data();
+    void endlessBodyStopsAtItsLimit();
+    void hundredOverlappingRefreshesEndAsTheLastArrivalSays_data();
+    void hundredOverlappingRefreshesEndAsTheLastArrivalSays();
+
+    void diskFaultKeepsTheEarlierFiles_data();
+    void diskFaultKeepsTheEarlierFiles();
+
+    void requestsInFlightWhenTheWindowGoes_data();
+    void requestsInFlightWhenTheWindowGoes();
+
+private:
+    QString inHome(const QString& relativePath) const;
+    // A saved token and an installed script 1.0.0, both put there by the installer itself.
+    void installEarlierVersion(ContentView& view);
+    // Refreshes to version 2.0.0 and tries to install it; returns once the attempt has ended.
+    void tryToInstallVersion2(ContentView& view);
+    void verifyEarlierVersionIntact(const ContentView& view);
+
+    QByteArray originalHome;
+    QByteArray originalPath;
+    std::unique_ptr<QTemporaryDir> home;
+    std::unique_ptr<QTemporaryDir> emptyBin;
+};
+
+void TestFaults::init() {
+    originalHome = qgetenv("HOME");
+    originalPath = qgetenv("PATH");
+    home = std::make_unique<QTemporaryDir>();
+    emptyBin = std::make_unique<QTemporaryDir>();
+    QVERIFY(home->isValid() && emptyBin->isValid());
+    qputenv("HOME", QFile::encodeName(home->path()));
+    // No python3 to find: a probe run by a window's start-up ends at once.
+    qputenv("PATH", QFile::encodeName(emptyBin->path()));
+}
+
+void TestFaults::cleanup() {
+    home.reset();
+    emptyBin.reset();
+    qputenv("HOME", originalHome);
+    qputenv("PATH", originalPath);
+}
+
+QString TestFaults::inHome(const QString& relativePath) const {
+    return QDir(home->path()).filePath(relativePath);
+}
+
+void TestFaults::installEarlierVersion(ContentView& view) {
+    view.setToken(QString::fromUtf8(earlierToken));
+    view.saveToken();
+    QCOMPARE(view.state().statusText, u"Token saved."_s);
+
+    view.fetchManifest();
+    QTRY_COMPARE(view.state().manifestVersion, u"1.0.0"_s);
+    view.installScript();
+    QTRY_VERIFY(!view.state().isWorking);
+    QCOMPARE(view.state().statusText, u"Installed script v1.0.0. Restart Resolve to load it."_s);
+}
+
+void TestFaults::tryToInstallVersion2(ContentView& view) {
+    view.fetchManifest();
+    QTRY_COMPARE(view.state().manifestVersion, u"2.0.0"_s);
+    view.installScript();
+    QVERIFY(view.state().isWorking);
+    QTRY_VERIFY_WITH_TIMEOUT(!view.state().isWorking, 10000);
+}
+
+void TestFaults::verifyEarlierVersionIntact(const ContentView& view) {
+    QVERIFY(!view.state().isWorking);
+    QVERIFY(view.state().installedScript);
+    QVERIFY(view.state().savedToken);
+    const QMap<QString, QByteArray> files = snapshotOf(home->path());
+    QCOMPARE(files.value(scriptFilePath), earlierScript);
+    QCOMPARE(files.value(tokenFilePath), earlierToken);
+    // Nothing beside the two files, not even a temporary file from a failed write.
+    QCOMPARE(QDir(inHome(scriptsFolderPath))
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{u"ZEPH_Export_Gallery_Stills.py"_s});
+    QCOMPARE(QDir(inHome(tokenFolderPath))
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{u"resolve_token.txt"_s});
+}
+
+// ---- A hostile server ----
+
+void TestFaults::failedDownloadKeepsTheEarlierInstall_data() {
+    QTest::addColumn<ServerFault>("fault");
+    QTest::addColumn<QString>("statusText");
+
+    const QString timedOut = u"Error downloading script: The request timed out."_s;
+    QTest::newRow("stall before the head") << ServerFault::StallBeforeHead << timedOut;
+    QTest::newRow("stall mid-body") << ServerFault::StallMidBody << timedOut;
+    QTest::newRow("dropped mid-body")
+        << ServerFault::DropMidBody << u"Error downloading script: "_s;
+    QTest::newRow("dropped before answering")
+        << ServerFault::DropBeforeAnswering << u"Error downloading script: "_s;
+    QTest::newRow("not HTTP at all") << ServerFault::NotHttp << u"Error downloading script: "_s;
+    QTest::newRow("redirect loop") << ServerFault::RedirectLoop << u"Error downloading script: "_s;
+    QTest::newRow("500 with an HTML page")
+        << ServerFault::ErrorPage
+        << u"Error downloading script: the server answered with HTTP status 500."_s;
+    QTest::newRow("drip past the deadline")
+        << ServerFault::DripPastTheDeadline
+        << u"Error downloading script: the download did not finish within 5 minutes."_s;
+}
+
+void TestFaults::failedDownloadKeepsTheEarlierInstall() {
+    QFETCH(ServerFault, fault);
+    QFETCH(QString, statusText);
+
+    HttpTestServer server;
+    server.setHandler(firstInstallThen(
+        server, [&server, fault](const HttpTestServer::Request& request, QTcpSocket& socket) {
+            if (request.target == manifestTarget) {
+                socket.write(HttpTestServer::answer(200, manifestNaming(server, u"2.0.0"_s)));
+            } else {
+                commitFault(fault, socket);
+            }
+        }));
+    Installer installer(server);
+    installer.platform.idleTimeout = 400ms;
+    if (fault == ServerFault::DripPastTheDeadline) {
+        installer.platform.deadline = 600ms;
+    }
+    installEarlierVersion(installer.view);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+
+    tryToInstallVersion2(installer.view);
+    QVERIFY2(matchesMessage(installer.view.state().statusText, statusText),
+             qPrintable(installer.view.state().statusText));
+    verifyEarlierVersionIntact(installer.view);
+}
+
+void TestFaults::trickleJustUnderTheIdleTimeoutInstalls() {
+    constexpr auto idleTimeout = 500ms;
+    const std::chrono::milliseconds gap = 300ms;
+    HttpTestServer server;
+    server.setHandler(firstInstallThen(
+        server, [&server, gap](const HttpTestServer::Request& request, QTcpSocket& socket) {
+            if (request.target == manifestTarget) {
+                socket.write(HttpTestServer::answer(200, manifestNaming(server, u"2.0.0"_s)));
+            } else {
+                socket.write("HTTP/1.1 200 OK\r\nContent-Length: " +
+                             QByteArray::number(newerScript.size()) + "\r\n\r\n");
+                HttpTestServer::drip(socket, newerScript, 2, gap);
+            }
+        }));
+    Installer installer(server);
+    installer.platform.idleTimeout = idleTimeout;
+    installEarlierVersion(installer.view);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    tryToInstallVersion2(installer.view);
+    QCOMPARE(installer.view.state().statusText,
+             u"Installed script v2.0.0. Restart Resolve to load it."_s);
+    QCOMPARE(snapshotOf(home->path()).value(scriptFilePath), newerScript);
+    // Several idle timeouts long as a whole: only the gaps are short.
+    QVERIFY2(clock.elapsed() > 3 * idleTimeout.count(), QByteArray::number(clock.elapsed()));
+}
+
+void TestFaults::unfinishedAtItsDeadlineIsAbandoned() {
+    QPointer<QTcpSocket> connection;
+    HttpTestServer server;
+    server.setHandler([&connection](const HttpTestServer::Request&, QTcpSocket& socket) {
+        connection = &socket;
+        socket.write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n"_ba);
+        HttpTestServer::drip(socket, QByteArray(1000, '#'), 1, 20ms);
+    });
+    QtPlatformServices platform;
+    QObject receiver;
+    std::optional<HttpReply> reply;
+    QElapsedTimer clock;
+    clock.start();
+    platform.get({server.url(u"/s.py"_s), 300ms, mebibyte, 500ms}, &receiver,
+                 [&reply](const HttpReply& answer) { reply = answer; });
+
+    QTRY_VERIFY(reply.has_value());
+    QCOMPARE(reply->outcome, HttpReply::Outcome::DeadlineExceeded);
+    // Ended by the deadline, not by the end of the twenty-second drip.
+    QVERIFY2(clock.elapsed() >= 500 && clock.elapsed() < 3000, QByteArray::number(clock.elapsed()));
+    // And the connection is closed, not left dripping into a reply nobody reads.
+    QTRY_VERIFY(connection.isNull());
+}
+
+void TestFaults::endlessBodyStopsAtItsLimit_data() {
+    QTest::addColumn<bool>("manifest"); // else the script download
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<QString>("statusText");
+
+    QTest::newRow("manifest") << true << 1 * mebibyte
+                              << u"Manifest error: the response is larger than 1 MiB."_s;
+    QTest::newRow("script") << false << 64 * mebibyte
+                            << u"Error downloading script: the script is larger than 64 MiB."_s;
+}
+
+void TestFaults::endlessBodyStopsAtItsLimit() {
+    QFETCH(bool, manifest);
+    QFETCH(qint64, limit);
+    QFETCH(QString, statusText);
+
+    constexpr qint64 endless = 200 * mebibyte;
+    // Kernel socket buffers and the network stack's own reads run ahead of the client by a few
+    // MiB; far less than the rest of the stream.
+    constexpr qint64 slack = 32 * mebibyte;
+    qint64 sent = 0;
+    QPointer<QTcpSocket> connection;
+    HttpTestServer server;
+    server.setHandler(firstInstallThen(
+        server, [&, manifest](const HttpTestServer::Request& request, QTcpSocket& socket) {
+            if (request.target == manifestTarget && !manifest) {
+                socket.write(HttpTestServer::answer(200, manifestNaming(server, u"2.0.0"_s)));
+                return;
+            }
+            connection = &socket;
+            streamBody(socket, endless, sent);
+        }));
+    Installer installer(server);
+    installEarlierVersion(installer.view);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+
+    const bool peakMeasured = ZEPH_RESIDENT_SIZE_IS_MEANINGFUL && resetPeakResidentSize();
+    const qint64 residentBeforeKib = memoryStatusKib("VmRSS");
+    if (manifest) {
+        installer.view.fetchManifest();
+        QTRY_COMPARE_WITH_TIMEOUT(installer.view.state().manifestStatus,
+                                  u"Could not load latest version (network)."_s, 20000);
+    } else {
+        tryToInstallVersion2(installer.view);
+    }
+    const qint64 peakGrowth = (memoryStatusKib("VmHWM") - residentBeforeKib) * 1024;
+
+    QCOMPARE(installer.view.state().statusText, statusText);
+    verifyEarlierVersionIntact(installer.view);
+    // The client hung up soon after the limit instead of reading the stream to its end.
+    QTRY_VERIFY(connection.isNull());
+    QVERIFY2(sent < limit + slack, QByteArray::number(sent));
+    if (peakMeasured) {
+        QVERIFY2(peakGrowth < limit + slack, QByteArray::number(peakGrowth));
+    } else {
+        qInfo("Peak memory not checked: the resident size does not tell in this build.");
+    }
+}
+
+void TestFaults::hundredOverlappingRefreshesEndAsTheLastArrivalSays_data() {
+    QTest::addColumn<quint32>("seed");
+
+    QTest::newRow("shuffle 1") << 1u;
+    QTest::newRow("shuffle 2") << 2u;
+    QTest::newRow("shuffle 3") << 3u;
+}
+
+void TestFaults::hundredOverlappingRefreshesEndAsTheLastArrivalSays() {
+    QFETCH(quint32, seed);
+    constexpr int refreshes = 100;
+
+    QRandomGenerator random(seed);
+    HttpTestServer server;
+    server.setHandler(firstInstallThen(server, [&server, &random,
+                                                received = 0](const HttpTestServer::Request&,
+                                                              QTcpSocket& socket) mutable {
+        const int index = received++;
+        // Every answer is held back a little, so that they come back in another order than
+        // asked. A quarter are larger than a manifest may be. (A dropped connection would not do
+        // here: Qt then fails at once every request still queued for the host, unsent.)
+        const int delayMs = random.bounded(40);
+        const int kind = random.bounded(4);
+        QByteArray answer;
+        if (kind <= 1) {
+            answer = HttpTestServer::answer(200, manifestNaming(server, u"3.0.%1"_s.arg(index)));
+        } else if (kind == 2) {
+            answer = HttpTestServer::answer(500, errorPage + "<!-- #" + QByteArray::number(index) +
+                                                     " -->");
+        } else {
+            answer = HttpTestServer::answer(200, QByteArray(2 * mebibyte, ' '));
+        }
+        QTimer::singleShot(delayMs, &socket, [&socket, answer] { socket.write(answer); });
+    }));
+    Installer installer(server);
+    installEarlierVersion(installer.view);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    const QMap<QString, QByteArray> filesBefore = snapshotOf(home->path());
+    installer.platform.arrivals.clear();
+
+    for (int i = 0; i < refreshes; ++i) {
+        installer.view.fetchManifest();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(installer.platform.arrivals.size(), refreshes, 30000);
+
+    // What each answer says, in the order they arrived.
+    QString lastVersion = u"—"_s;
+    QString lastManifestStatus;
+    QString lastStatusText;
+    QList<int> arrivalOrder;
+    for (const HttpReply& reply : std::as_const(installer.platform.arrivals)) {
+        if (reply.outcome != HttpReply::Outcome::Answered) {
+            lastManifestStatus = u"Could not load latest version (network)."_s;
+            lastStatusText = u"Manifest error: "_s;
+        } else if (reply.statusCode == 500) {
+            lastManifestStatus = u"Could not parse version file."_s;
+            lastStatusText = u"Manifest parse error: "_s;
+            const QByteArray tag = reply.body->mid(reply.body->lastIndexOf("<!-- #") + 6);
+            arrivalOrder << tag.left(tag.indexOf(' ')).toInt();
+        } else {
+            lastVersion =
+                QJsonDocument::fromJson(*reply.body).object().value("version"_L1).toString();
+            lastManifestStatus = u"Latest available script."_s;
+            lastStatusText = u"Loaded script version "_s + lastVersion + u'.';
+            arrivalOrder << lastVersion.section(u'.', 2).toInt();
+        }
+    }
+    QVERIFY2(!std::is_sorted(arrivalOrder.begin(), arrivalOrder.end()),
+             "the answers arrived in the order asked: nothing overlapped");
+
+    const InstallerState& state = installer.view.state();
+    QCOMPARE(state.manifestStatus, lastManifestStatus);
+    QVERIFY2(matchesMessage(state.statusText, lastStatusText), qPrintable(state.statusText));
+    // A failure does not take back what an earlier arrival's success published.
+    QCOMPARE(state.manifestVersion, lastVersion);
+    QCOMPARE(state.manifestScriptURL.has_value(), lastVersion != u"—"_s);
+    QVERIFY(!state.isWorking);
+    QCOMPARE(snapshotOf(home->path()), filesBefore);
+}
+
+// ---- A hostile disk ----
+
+void TestFaults::diskFaultKeepsTheEarlierFiles_data() {
+    QTest::addColumn<Obstacle>("obstacle");
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QString>("statusText");
+    QTest::addColumn<QString>("reason"); // the system's words the message must carry; empty: any
+
+    const QString cannotInstall = u"Error installing script: "_s;
+    const QString cannotSave = u"Error saving token: "_s;
+    const QString diskFull = qt_error_string(ENOSPC);
+    const QString fileTooLarge = qt_error_string(EFBIG);
+    QTest::newRow("a file where the scripts folder should be")
+        << Obstacle::FileAsScriptsFolder << Action::InstallScript << cannotInstall << QString();
+    QTest::newRow("a file where a folder above it should be")
+        << Obstacle::FileAsFusionFolder << Action::InstallScript << cannotInstall << QString();
+    QTest::newRow("a folder where the script should be")
+        << Obstacle::FolderAsScriptFile << Action::InstallScript << cannotInstall << QString();
+    QTest::newRow("a file where .zeph should be, on open")
+        << Obstacle::FileAsTokenFolder << Action::OpenTokenFile << u"Error creating token file: "_s
+        << QString();
+    QTest::newRow("a folder where the token file should be")
+        << Obstacle::FolderAsTokenFile << Action::SaveToken << cannotSave << QString();
+    QTest::newRow("read-only scripts folder, even for root")
+        << Obstacle::ReadOnlyScriptsFolder << Action::InstallScript << cannotInstall << QString();
+    QTest::newRow("read-only .zeph, even for root")
+        << Obstacle::ReadOnlyTokenFolder << Action::SaveToken << cannotSave << QString();
+    QTest::newRow("scripts folder fills up part-way")
+        << Obstacle::FullScriptsFolder << Action::InstallScript << cannotInstall << diskFull;
+    QTest::newRow(".zeph fills up part-way")
+        << Obstacle::FullTokenFolder << Action::SaveToken << cannotSave << diskFull;
+    QTest::newRow("script write cut short by the file size limit")
+        << Obstacle::ScriptWriteCutShort << Action::InstallScript << cannotInstall << fileTooLarge;
+    QTest::newRow("token write cut short by the file size limit")
+        << Obstacle::TokenWriteCutShort << Action::SaveToken << cannotSave << fileTooLarge;
+}
+
+void TestFaults::diskFaultKeepsTheEarlierFiles() {
+    QFETCH(Obstacle, obstacle);
+    QFETCH(Action, action);
+    QFETCH(QString, statusText);
+    QFETCH(QString, reason);
+
+    // Larger than the 16 KiB that a full folder has room for.
+    const QByteArray bigScript(64 * 1024, '#');
+    const QString bigToken(32 * 1024, u'k');
+
+    const QString scriptsFolder = inHome(scriptsFolderPath);
+    const QString tokenFolder = inHome(tokenFolderPath);
+    std::optional<TmpfsMount> mount;
+    switch (obstacle) {
+    case Obstacle::ReadOnlyScriptsFolder:
+    case Obstacle::FullScriptsFolder:
+        QVERIFY(QDir().mkpath(scriptsFolder));
+        mount.emplace(scriptsFolder);
+        break;
+    case Obstacle::ReadOnlyTokenFolder:
+    case Obstacle::FullTokenFolder:
+        QVERIFY(QDir().mkpath(tokenFolder));
+        mount.emplace(tokenFolder);
+        break;
+    default:
+        break;
+    }
+    if (mount && !mount->isMounted()) {
+        QSKIP("This user cannot mount a small tmpfs.");
+    }
+
+    // The files an earlier run left, unless the obstacle stands in their place.
+    const bool scriptBlocked = obstacle == Obstacle::FileAsScriptsFolder ||
+                               obstacle == Obstacle::FileAsFusionFolder ||
+                               obstacle == Obstacle::FolderAsScriptFile;
+    if (scriptBlocked) {
+        const QString blocked =
+            obstacle == Obstacle::FileAsScriptsFolder ? scriptsFolder
+            : obstacle == Obstacle::FileAsFusionFolder
+                ? inHome(u"Library/Application Support/Blackmagic Design/DaVinci Resolve/Fusion"_s)
+                : inHome(scriptFilePath);
+        QVERIFY(QDir().mkpath(QFileInfo(blocked).path()));
+        if (obstacle == Obstacle::FolderAsScriptFile) {
+            QVERIFY(QDir().mkpath(blocked));
+            QVERIFY(writeFile(QDir(blocked).filePath(u"keep.txt"_s), "mine"_ba));
+        } else {
+            QVERIFY(writeFile(blocked, "not a folder"_ba));
+        }
+    } else {
+        QVERIFY(QDir().mkpath(scriptsFolder));
+        QVERIFY(writeFile(inHome(scriptFilePath), earlierScript));
+    }
+    if (obstacle == Obstacle::FileAsTokenFolder) {
+        QVERIFY(writeFile(tokenFolder, "not a folder"_ba));
+    } else if (obstacle == Obstacle::FolderAsTokenFile) {
+        QVERIFY(QDir().mkpath(inHome(tokenFilePath)));
+    } else {
+        QVERIFY(QDir().mkpath(tokenFolder));
+        QVERIFY(writeFile(inHome(tokenFilePath), earlierToken));
+        QVERIFY(QFile::setPermissions(inHome(tokenFilePath), QFile::ReadOwner | QFile::WriteOwner));
+    }
+    if (mount && obstacle == Obstacle::ReadOnlyScriptsFolder) {
+        QVERIFY(mount->makeReadOnly());
+        QVERIFY(!writeFile(QDir(scriptsFolder).filePath(u"probe"_s), "x"_ba));
+    } else if (mount && obstacle == Obstacle::ReadOnlyTokenFolder) {
+        QVERIFY(mount->makeReadOnly());
+        QVERIFY(!writeFile(QDir(tokenFolder).filePath(u"probe"_s), "x"_ba));
+    }
+
+    HttpTestServer server;
+    server.setHandler([&](const HttpTestServer::Request& request, QTcpSocket& socket) {
+        socket.write(request.target == manifestTarget
+                         ? HttpTestServer::answer(200, manifestNaming(server, u"2.0.0"_s))
+                         : HttpTestServer::answer(200, bigScript));
+    });
+    Installer installer(server);
+    ContentView& view = installer.view;
+    view.loadSavedToken();
+    view.checkInstalledScript();
+    const InstallerState before = view.state();
+    const QMap<QString, QByteArray> filesBefore = snapshotOf(home->path());
+
+    std::optional<FileSizeLimit> sizeLimit;
+    const bool cutShort =
+        obstacle == Obstacle::ScriptWriteCutShort || obstacle == Obstacle::TokenWriteCutShort;
+    switch (action) {
+    case Action::InstallScript:
+        view.fetchManifest();
+        QTRY_COMPARE(view.state().manifestVersion, u"2.0.0"_s);
+        if (cutShort) {
+            sizeLimit.emplace(8);
+        }
+        view.installScript();
+        QTRY_VERIFY(!view.state().isWorking);
+        break;
+    case Action::SaveToken:
+        view.setToken(bigToken);
+        if (cutShort) {
+            sizeLimit.emplace(8);
+        }
+        view.saveToken();
+        break;
+    case Action::OpenTokenFile:
+        view.openTokenFile();
+        break;
+    }
+    sizeLimit.reset();
+
+    QVERIFY2(matchesMessage(view.state().statusText, statusText),
+             qPrintable(view.state().statusText));
+    // Said in words the user can act on, not as an unknown error.
+    QVERIFY2(view.state().statusText.contains(reason), qPrintable(view.state().statusText));
+    QVERIFY(!view.state().isWorking);
+    QCOMPARE(view.state().installedScript, before.installedScript);
+    QCOMPARE(view.state().savedToken, before.savedToken);
+    // Byte for byte what was there, and nothing left behind.
+    QCOMPARE(snapshotOf(home->path()), filesBefore);
+}
+
+// ---- Windows that go while their requests are out ----
+
+void TestFaults::requestsInFlightWhenTheWindowGoes_data() {
+    QTest::addColumn<Owner>("owner");
+
+    QTest::newRow("view destroyed") << Owner::View;
+    QTest::newRow("window closed") << Owner::Window;
+    QTest::newRow("window closed, then the installer quits") << Owner::WindowAndInstaller;
+}
+
+void TestFaults::requestsInFlightWhenTheWindowGoes() {
+    QFETCH(Owner, owner);
+
+    QVERIFY(QDir().mkpath(inHome(scriptsFolderPath)));
+    QVERIFY(writeFile(inHome(scriptFilePath), earlierScript));
+    const QMap<QString, QByteArray> filesBefore = snapshotOf(home->path());
+
+    QPointer<QTcpSocket> heldManifest;
+    QPointer<QTcpSocket> heldScript;
+    HttpTestServer server;
+    // The second manifest request and the script download are held; the rest answered at once.
+    server.setHandler([&, manifestRequests = 0](const HttpTestServer::Request& request,
+                                                QTcpSocket& socket) mutable {
+        if (request.target != manifestTarget) {
+            heldScript = &socket;
+        } else if (++manifestRequests == 2) {
+            heldManifest = &socket;
+        } else {
+            socket.write(HttpTestServer::answer(200, manifestNaming(server, u"2.0.0"_s)));
+        }
+    });
+    auto installer = std::make_unique<Installer>(server);
+    std::unique_ptr<ContentView> view;
+    QPointer<InstallerWindow> window;
+    std::optional<QScopeGuard<std::function<void()>>> windowGuard;
+    ContentView* content = nullptr;
+    if (owner == Owner::View) {
+        view = std::make_unique<ContentView>(installer->platform);
+        content = view.get();
+        content->fetchManifest();
+    } else {
+        // Closing deletes the window, as it does in the application.
+        window = new InstallerWindow(installer->platform);
+        windowGuard.emplace([&window] { delete window.data(); });
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        content = &window->contentView();
+    }
+    QTRY_COMPARE(content->state().manifestVersion, u"2.0.0"_s);
+    content->installScript();
+    content->fetchManifest();
+    QTRY_VERIFY(heldManifest && heldScript);
+
+    if (owner == Owner::View) {
+        view.reset();
+    } else {
+        window->close();
+        QTRY_VERIFY(window.isNull());
+    }
+    if (owner == Owner::WindowAndInstaller) {
+        installer.reset();
+    }
+    // The answers come after all: a new script and a new manifest.
+    const QByteArray close = "Connection: close\r\n"_ba;
+    if (heldScript) {
+        heldScript->write(HttpTestServer::answer(200, newerScript, close));
+    }
+    if (heldManifest) {
+        heldManifest->write(HttpTestServer::answer(200, manifestNaming(server, u"3.0.0"_s), close));
+    }
+    // The client hangs up once it has read each answer, or at once when it has quit.
+    QTRY_VERIFY(heldScript.isNull() && heldManifest.isNull());
+    if (installer) {
+        // One more round trip, so that the late answers have surely been handled.
+        ContentView later(installer->platform);
+        later.fetchManifest();
+        QTRY_COMPARE(later.state().manifestVersion, u"2.0.0"_s);
+    }
+    // The late script found no window to install it: the earlier one stays.
+    QCOMPARE(snapshotOf(home->path()), filesBefore);
+}
+
+QTEST_MAIN(TestFaults)
+#include "TestFaults.moc"
