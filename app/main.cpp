@@ -1,10 +1,13 @@
 #include "QtPlatformServices.h"
+#include "Translation.h"
 #include "ZEPHInstallerApp.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    // Before the first window, whose labels are translated as it is built.
+    const auto translation = installTranslation(QLocale());
     QtPlatformServices platform;
     ZEPHInstallerApp installer(platform);
     installer.openWindow();
