@@ -45,7 +45,6 @@ private Q_SLOTS:
 
     void startsFromTheInitialValues();
     void startUpRunsItsStepsInOrder();
-    void startUpWithEverythingInPlaceIsAllSet();
     void manifestAnsweredDuringTheProbeLeavesTheProbeMessage();
 
     void completionRule_data();
@@ -54,10 +53,8 @@ private Q_SLOTS:
 
     void manifestOutcomes_data();
     void manifestOutcomes();
-    void manifestRequestIsUncachedWithItsLimits();
     void overlappingFetchesApplyTheirOutcomesInArrivalOrder();
-    void refreshForgetsTheScriptAddressAtOnce();
-    void answerAfterTheViewIsGoneIsDropped();
+    void refreshStartsAfreshWithItsLimits();
 
     void installNeedsAScriptAddress();
     void installRequestAddress_data();
@@ -73,7 +70,6 @@ private Q_SLOTS:
 
     void loadSavedToken_data();
     void loadSavedToken();
-    void saveTokenWritesTheTrimmedTokenPrivately();
     void saveTokenOutcomes_data();
     void saveTokenOutcomes();
     void openTokenFileCreatesAnEmptyFileOnlyWhenMissing();
@@ -140,18 +136,6 @@ void TestContentView::startUpRunsItsStepsInOrder() {
     QVERIFY(!view->state().allSet); // no script on disk
 }
 
-void TestContentView::startUpWithEverythingInPlaceIsAllSet() {
-    platform->files.insert(tokenPath, "tok");
-    platform->files.insert(scriptPath, "print()");
-    view->startUp();
-    QVERIFY(view->state().allSet);
-
-    // A manifest failure that arrives afterwards replaces the probe's message but not allSet.
-    platform->answer(0, FakePlatformServices::failed(u"The request timed out."_s));
-    QCOMPARE(view->state().statusText, u"Manifest error: The request timed out."_s);
-    QVERIFY(view->state().allSet);
-}
-
 void TestContentView::manifestAnsweredDuringTheProbeLeavesTheProbeMessage() {
     platform->whileProcessRuns = [this] {
         platform->answer(
@@ -169,17 +153,13 @@ void TestContentView::completionRule_data() {
     QTest::addColumn<QString>("typedToken");   // null: the field is left as loaded
     QTest::addColumn<bool>("allSet");
 
-    QTest::newRow("nothing") << false << false << QByteArray() << QString() << false;
     QTest::newRow("no python") << false << true << "tok"_ba << QString() << false;
     QTest::newRow("no script") << true << false << "tok"_ba << QString() << false;
     QTest::newRow("saved token") << true << true << "tok"_ba << QString() << true;
     QTest::newRow("saved token, field cleared") << true << true << "tok"_ba << u""_s << true;
-    QTest::newRow("typed, never saved") << true << true << QByteArray() << u"tok"_s << true;
     QTest::newRow("typed with blanks around")
         << true << true << QByteArray() << u" \ttok\n"_s << true;
     QTest::newRow("only blanks typed") << true << true << QByteArray() << u" \t\r\n "_s << false;
-    QTest::newRow("nothing typed") << true << true << QByteArray() << u""_s << false;
-    QTest::newRow("typed, no python") << false << true << QByteArray() << u"tok"_s << false;
 }
 
 void TestContentView::completionRule() {
@@ -243,10 +223,6 @@ void TestContentView::manifestOutcomes_data() {
                                     200, manifestBody(u"1.4.0"_s, u"https://cdn.example/s.py"_s))
                              << u"Latest available script."_s << u"Loaded script version 1.4.0."_s
                              << u"1.4.0"_s << u"https://cdn.example/s.py"_s;
-    QTest::newRow("empty version")
-        << FakePlatformServices::answered(200, manifestBody(QString(), u"https://h/s.py"_s))
-        << u"Latest available script."_s << u"Loaded script version ."_s << QString()
-        << u"https://h/s.py"_s;
     QTest::newRow("empty script url")
         << FakePlatformServices::answered(200, manifestBody(u"1"_s, QString()))
         << u"Latest available script."_s << u"Loaded script version 1."_s << u"1"_s << QString();
@@ -269,9 +245,6 @@ void TestContentView::manifestOutcomes_data() {
     QTest::newRow("empty body") << FakePlatformServices::answered(200, {}) << parse
                                 << u"Manifest parse error: The data is not valid JSON"_s << none
                                 << QString();
-    QTest::newRow("404 page") << FakePlatformServices::answered(404, R"({"error":"not found"})")
-                              << parse << u"Manifest parse error: The key “version” is missing."_s
-                              << none << QString();
 }
 
 void TestContentView::manifestOutcomes() {
@@ -292,17 +265,6 @@ void TestContentView::manifestOutcomes() {
     QCOMPARE(state.manifestVersion, version);
     QCOMPARE(state.manifestScriptURL.value_or(QUrl()).toString(), scriptUrl);
     QVERIFY(!state.isWorking && !state.allSet);
-}
-
-void TestContentView::manifestRequestIsUncachedWithItsLimits() {
-    view->fetchManifest();
-    view->fetchManifest();
-    QCOMPARE(platform->gets.size(), 2u); // nothing cancels or merges an earlier fetch
-    const HttpRequest& request = platform->gets.at(0).request;
-    QCOMPARE(request.url, view->manifestURL);
-    QCOMPARE(request.idleTimeout, 20s);
-    QCOMPARE(request.maxBodyBytes, 1024 * 1024);
-    QVERIFY(!request.deadline);
 }
 
 void TestContentView::overlappingFetchesApplyTheirOutcomesInArrivalOrder() {
@@ -331,24 +293,18 @@ void TestContentView::overlappingFetchesApplyTheirOutcomesInArrivalOrder() {
     QCOMPARE(view->state().statusText, u"Loaded script version 3."_s);
 }
 
-void TestContentView::refreshForgetsTheScriptAddressAtOnce() {
+void TestContentView::refreshStartsAfreshWithItsLimits() {
     loadManifest(u"1"_s, u"https://h/s.py"_s);
-    QVERIFY(view->state().manifestScriptURL);
     view->fetchManifest();
     QVERIFY(!view->state().manifestScriptURL);
     QCOMPARE(view->state().manifestVersion, u"\u2014"_s);
     QCOMPARE(view->state().manifestStatus, u"Loading\u2026"_s);
     QCOMPARE(view->state().statusText, u"Loaded script version 1."_s); // not touched at start
-}
-
-void TestContentView::answerAfterTheViewIsGoneIsDropped() {
-    loadManifest(u"1"_s, u"https://h/s.py"_s);
-    view->installScript();
-    view->fetchManifest();
-    view.reset();
-    platform->answer(1, FakePlatformServices::failed(u"late"_s));
-    platform->answer(2, FakePlatformServices::answered(200, "late script"));
-    QVERIFY(!platform->files.contains(scriptPath));
+    const HttpRequest& request = platform->gets.at(1).request;
+    QCOMPARE(request.url, view->manifestURL);
+    QCOMPARE(request.idleTimeout, 20s);
+    QCOMPARE(request.maxBodyBytes, 1024 * 1024);
+    QVERIFY(!request.deadline);
 }
 
 void TestContentView::installNeedsAScriptAddress() {
@@ -369,22 +325,16 @@ void TestContentView::installRequestAddress_data() {
         << u"https://h/get?id=7"_s << u"1.4.0"_s << u"https://h/get?id=7?v=1.4.0"_s;
     QTest::newRow("unparsable join falls back")
         << u"https://h/s.py"_s << u"1 beta"_s << u"https://h/s.py"_s;
-    QTest::newRow("empty version") << u"https://h/s.py"_s << QString() << u"https://h/s.py?v="_s;
-    QTest::newRow("http to 127.0.0.1")
-        << u"http://127.0.0.1:8080/s.py"_s << u"1"_s << u"http://127.0.0.1:8080/s.py?v=1"_s;
     QTest::newRow("http to 127.9.8.7")
         << u"http://127.9.8.7/s.py"_s << u"1"_s << u"http://127.9.8.7/s.py?v=1"_s;
     QTest::newRow("http to localhost")
         << u"http://localhost/s.py"_s << u"1"_s << u"http://localhost/s.py?v=1"_s;
     QTest::newRow("http to ::1") << u"http://[::1]:9/s.py"_s << u"1"_s
                                  << u"http://[::1]:9/s.py?v=1"_s;
-    QTest::newRow("http elsewhere") << u"http://cdn.example/s.py"_s << u"1"_s << QString();
     QTest::newRow("http to a look-alike host")
         << u"http://127.0.0.1.evil.example/s.py"_s << u"1"_s << QString();
     QTest::newRow("http to a private address")
         << u"http://192.168.1.2/s.py"_s << u"1"_s << QString();
-    QTest::newRow("ftp") << u"ftp://h/s.py"_s << u"1"_s << QString();
-    QTest::newRow("relative address") << u"s.py"_s << u"1"_s << QString();
     QTest::newRow("file") << u"file:///etc/passwd"_s << u"1"_s << QString();
 }
 
@@ -437,11 +387,6 @@ void TestContentView::installOutcomes_data() {
         << HttpReply{HttpReply::Outcome::DeadlineExceeded, {}, 0, std::nullopt} << QString()
         << QString() << u"Error downloading script: the download did not finish within 5 minutes."_s
         << false;
-    QTest::newRow("404 page") << FakePlatformServices::answered(404, "<html>Not Found</html>")
-                              << QString() << QString()
-                              << u"Error downloading script: the server answered with HTTP "
-                                 "status 404."_s
-                              << false;
     QTest::newRow("500, empty") << FakePlatformServices::answered(500, {}) << QString() << QString()
                                 << u"Error downloading script: the server answered with HTTP "
                                    "status 500."_s
@@ -521,25 +466,17 @@ void TestContentView::pythonProbe_data() {
 
     using Outcome = ProcessResult::Outcome;
     const QString notFound = u"Python not found"_s;
-    QTest::newRow("version line") << ProcessResult{Outcome::Exited, 0, "Python 3.12.1\n"} << true
-                                  << u"Python 3.12.1"_s;
     QTest::newRow("any capitalisation, trimmed, inner lines kept")
         << ProcessResult{Outcome::Exited, 0, " \tmy PYTHON build\nline two\r\n"} << true
         << u"my PYTHON build\nline two"_s;
     QTest::newRow("exit 1 mentioning python")
         << ProcessResult{Outcome::Exited, 1, "python3: error\n"} << false << notFound;
-    QTest::newRow("env cannot find python3") << pythonMissing() << false << notFound;
-    QTest::newRow("exit 0, empty") << ProcessResult{Outcome::Exited, 0, {}} << false << notFound;
     QTest::newRow("exit 0, no python")
         << ProcessResult{Outcome::Exited, 0, "Ruby 3.2\n"} << false << notFound;
-    QTest::newRow("invalid UTF-8")
-        << ProcessResult{Outcome::Exited, 0, "Python 3\xff\xfe"} << false << notFound;
     QTest::newRow("truncated UTF-8")
         << ProcessResult{Outcome::Exited, 0, "Python \xc3"} << false << notFound;
-    QTest::newRow("cannot start") << ProcessResult{Outcome::FailedToStart, -1, {}} << false
-                                  << notFound;
-    QTest::newRow("crashed") << ProcessResult{Outcome::Crashed, -1, "Python"} << false << notFound;
-    QTest::newRow("timed out") << ProcessResult{Outcome::TimedOut, -1, "Python 3"} << false
+    // Only a child that exited counts, whatever its exit code and output say.
+    QTest::newRow("timed out") << ProcessResult{Outcome::TimedOut, 0, "Python 3"} << false
                                << notFound;
 }
 
@@ -593,12 +530,10 @@ void TestContentView::loadSavedToken_data() {
     QTest::addColumn<bool>("readable");
     QTest::addColumn<QString>("token");
 
-    QTest::newRow("bare") << "abc123"_ba << true << u"abc123"_s;
     QTest::newRow("blanks and line break around") << "  abc123 \n"_ba << true << u"abc123"_s;
     QTest::newRow("two lines keep the inner break")
         << "\nline1\nline2\n"_ba << true << u"line1\nline2"_s;
     QTest::newRow("only blanks") << " \t\r\n"_ba << true << QString();
-    QTest::newRow("empty") << QByteArray() << true << QString();
     QTest::newRow("not UTF-8") << "tok\xff"_ba << true << QString();
     QTest::newRow("unreadable") << "tok"_ba << false << QString();
 }
@@ -618,17 +553,6 @@ void TestContentView::loadSavedToken() {
     QCOMPARE(view->state().statusText, u"Ready."_s);
 }
 
-void TestContentView::saveTokenWritesTheTrimmedTokenPrivately() {
-    view->setToken(u"  tok-123 \n"_s);
-    view->saveToken();
-
-    QCOMPARE(platform->files.value(tokenPath), "tok-123"_ba);
-    QCOMPARE(platform->fileAccess.value(tokenPath), FileAccess::OwnerOnly);
-    QCOMPARE(platform->calls,
-             QStringList({u"mkdir "_s + tokenFolderPath, u"write "_s + tokenPath}));
-    QCOMPARE(view->state().token, u"  tok-123 \n"_s); // the field keeps what was typed
-}
-
 void TestContentView::saveTokenOutcomes_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("createFolderError");
@@ -636,7 +560,8 @@ void TestContentView::saveTokenOutcomes_data() {
     QTest::addColumn<QString>("statusText");
     QTest::addColumn<bool>("saved");
 
-    QTest::newRow("saved") << u"tok"_s << QString() << QString() << u"Token saved."_s << true;
+    QTest::newRow("saved") << u"  tok-123 \n"_s << QString() << QString() << u"Token saved."_s
+                           << true;
     QTest::newRow("blank") << u" \n\t"_s << QString() << QString() << u"Token is empty."_s << false;
     QTest::newRow("folder fails") << u"tok"_s << u"“/home/tester/.zeph” is not a folder."_s
                                   << QString()
@@ -669,8 +594,14 @@ void TestContentView::saveTokenOutcomes() {
         QVERIFY(platform->calls.isEmpty());
     }
 
-    // A failure after a success keeps the token counted as saved.
     if (saved) {
+        // Trimmed, in a private file; the field keeps what was typed.
+        QCOMPARE(platform->files.value(tokenPath), "tok-123"_ba);
+        QCOMPARE(platform->fileAccess.value(tokenPath), FileAccess::OwnerOnly);
+        QCOMPARE(platform->calls,
+                 QStringList({u"mkdir "_s + tokenFolderPath, u"write "_s + tokenPath}));
+        QCOMPARE(view->state().token, typed);
+        // A failure after a success keeps the token counted as saved.
         platform->writeError = u"read-only"_s;
         view->saveToken();
         QCOMPARE(view->state().statusText, u"Error saving token: read-only"_s);

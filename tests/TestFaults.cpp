@@ -177,6 +177,20 @@ HttpTestServer::Handler firstInstallThen(const HttpTestServer& server,
     };
 }
 
+// After the first install, every manifest names version 2.0.0, whose download `script` answers.
+HttpTestServer::Handler upgradeServedBy(const HttpTestServer& server,
+                                        std::function<void(QTcpSocket&)> script) {
+    return firstInstallThen(
+        server, [&server, script = std::move(script)](const HttpTestServer::Request& request,
+                                                      QTcpSocket& socket) {
+            if (request.target == manifestTarget) {
+                socket.write(HttpTestServer::answer(200, manifestNaming(server, u"2.0.0"_s)));
+            } else {
+                script(socket);
+            }
+        });
+}
+
 // Writes `total` body bytes after a head without a length, topping the socket's buffer up only
 // as the client reads, so that the server holds little of it at a time. `sent` counts the bytes
 // handed over so far.
@@ -213,60 +227,13 @@ bool resetPeakResidentSize() {
     return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
 }
 
-enum class ServerFault {
-    StallBeforeHead,
-    StallMidBody,
-    DropMidBody,
-    DropBeforeAnswering,
-    NotHttp,
-    RedirectLoop,
-    ErrorPage,
-    DripPastTheDeadline,
-};
-
-void commitFault(ServerFault fault, QTcpSocket& socket) {
-    const QByteArray partOfHundred = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nprint('2."_ba;
-    switch (fault) {
-    case ServerFault::StallBeforeHead:
-        return;
-    case ServerFault::StallMidBody:
-        socket.write(partOfHundred);
-        return;
-    case ServerFault::DropMidBody:
-        socket.write(partOfHundred);
-        socket.disconnectFromHost();
-        return;
-    case ServerFault::DropBeforeAnswering:
-        socket.disconnectFromHost();
-        return;
-    case ServerFault::NotHttp:
-        socket.write("SSH-2.0-OpenSSH_9.2p1\r\n"_ba);
-        socket.disconnectFromHost();
-        return;
-    case ServerFault::RedirectLoop:
-        socket.write(HttpTestServer::answer(302, {}, "Location: /s.py?v=2.0.0\r\n"_ba));
-        return;
-    case ServerFault::ErrorPage:
-        socket.write(HttpTestServer::answer(500, errorPage, "Content-Type: text/html\r\n"_ba));
-        return;
-    case ServerFault::DripPastTheDeadline:
-        socket.write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n"_ba);
-        HttpTestServer::drip(socket, QByteArray(1000, '#'), 1, 50ms);
-        return;
-    }
-}
-
 enum class Obstacle {
-    FileAsScriptsFolder,
     FileAsFusionFolder,
     FolderAsScriptFile,
     FileAsTokenFolder,
     FolderAsTokenFile,
     ReadOnlyScriptsFolder,
-    ReadOnlyTokenFolder,
     FullScriptsFolder,
-    FullTokenFolder,
-    ScriptWriteCutShort,
     TokenWriteCutShort,
 };
 
@@ -276,7 +243,6 @@ enum class Owner { View, Window, WindowAndInstaller };
 
 } // namespace
 
-Q_DECLARE_METATYPE(ServerFault)
 Q_DECLARE_METATYPE(Obstacle)
 Q_DECLARE_METATYPE(Action)
 Q_DECLARE_METATYPE(Owner)
@@ -295,9 +261,7 @@ private Q_SLOTS:
     void failedDownloadKeepsTheEarlierInstall();
     void trickleJustUnderTheIdleTimeoutInstalls();
     void unfinishedAtItsDeadlineIsAbandoned();
-    void endlessBodyStopsAtItsLimit_data();
     void endlessBodyStopsAtItsLimit();
-    void hundredOverlappingRefreshesEndAsTheLastArrivalSays_data();
     void hundredOverlappingRefreshesEndAsTheLastArrivalSays();
 
     void diskFaultKeepsTheEarlierFiles_data();
@@ -308,7 +272,8 @@ private Q_SLOTS:
 
 private:
     QString inHome(const QString& relativePath) const;
-    // A saved token and an installed script 1.0.0, both put there by the installer itself.
+    // A saved token and an installed script 1.0.0, both put there by the installer itself; the
+    // files below home are then recorded in earlierFiles.
     void installEarlierVersion(ContentView& view);
     // Refreshes to version 2.0.0 and tries to install it; returns once the attempt has ended.
     void tryToInstallVersion2(ContentView& view);
@@ -318,6 +283,7 @@ private:
     QByteArray originalPath;
     std::unique_ptr<QTemporaryDir> home;
     std::unique_ptr<QTemporaryDir> emptyBin;
+    QMap<QString, QByteArray> earlierFiles;
 };
 
 void TestFaults::init() {
@@ -332,6 +298,9 @@ void TestFaults::init() {
 }
 
 void TestFaults::cleanup() {
+    // Without this, a user other than root could not remove a read-only folder's contents.
+    QFile::setPermissions(inHome(scriptsFolderPath),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     home.reset();
     emptyBin.reset();
     qputenv("HOME", originalHome);
@@ -352,6 +321,7 @@ void TestFaults::installEarlierVersion(ContentView& view) {
     view.installScript();
     QTRY_VERIFY(!view.state().isWorking);
     QCOMPARE(view.state().statusText, u"Installed script v1.0.0. Restart Resolve to load it."_s);
+    earlierFiles = snapshotOf(home->path());
 }
 
 void TestFaults::tryToInstallVersion2(ContentView& view) {
@@ -366,59 +336,47 @@ void TestFaults::verifyEarlierVersionIntact(const ContentView& view) {
     QVERIFY(!view.state().isWorking);
     QVERIFY(view.state().installedScript);
     QVERIFY(view.state().savedToken);
-    const QMap<QString, QByteArray> files = snapshotOf(home->path());
-    QCOMPARE(files.value(scriptFilePath), earlierScript);
-    QCOMPARE(files.value(tokenFilePath), earlierToken);
-    // Nothing beside the two files, not even a temporary file from a failed write.
-    QCOMPARE(QDir(inHome(scriptsFolderPath))
-                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{u"ZEPH_Export_Gallery_Stills.py"_s});
-    QCOMPARE(QDir(inHome(tokenFolderPath))
-                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{u"resolve_token.txt"_s});
+    // Byte for byte what the earlier install left and nothing beside it, not even a temporary
+    // file from a failed write.
+    QCOMPARE(snapshotOf(home->path()), earlierFiles);
 }
 
 // ---- A hostile server ----
 
 void TestFaults::failedDownloadKeepsTheEarlierInstall_data() {
-    QTest::addColumn<ServerFault>("fault");
+    QTest::addColumn<QByteArray>("serverWrites"); // what the server writes for the download
+    QTest::addColumn<bool>("serverCloses");       // then hangs up; else the connection stays
     QTest::addColumn<QString>("statusText");
 
+    const QByteArray partOfHundred = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nprint('2."_ba;
     const QString timedOut = u"Error downloading script: The request timed out."_s;
-    QTest::newRow("stall before the head") << ServerFault::StallBeforeHead << timedOut;
-    QTest::newRow("stall mid-body") << ServerFault::StallMidBody << timedOut;
-    QTest::newRow("dropped mid-body")
-        << ServerFault::DropMidBody << u"Error downloading script: "_s;
-    QTest::newRow("dropped before answering")
-        << ServerFault::DropBeforeAnswering << u"Error downloading script: "_s;
-    QTest::newRow("not HTTP at all") << ServerFault::NotHttp << u"Error downloading script: "_s;
-    QTest::newRow("redirect loop") << ServerFault::RedirectLoop << u"Error downloading script: "_s;
+    const QString failed = u"Error downloading script: "_s;
+    QTest::newRow("stall before the head") << QByteArray() << false << timedOut;
+    QTest::newRow("stall mid-body") << partOfHundred << false << timedOut;
+    QTest::newRow("dropped mid-body") << partOfHundred << true << failed;
+    QTest::newRow("dropped before answering") << QByteArray() << true << failed;
+    QTest::newRow("not HTTP at all") << "SSH-2.0-OpenSSH_9.2p1\r\n"_ba << true << failed;
+    QTest::newRow("redirect loop")
+        << HttpTestServer::answer(302, {}, "Location: /s.py?v=2.0.0\r\n"_ba) << false << failed;
     QTest::newRow("500 with an HTML page")
-        << ServerFault::ErrorPage
+        << HttpTestServer::answer(500, errorPage, "Content-Type: text/html\r\n"_ba) << false
         << u"Error downloading script: the server answered with HTTP status 500."_s;
-    QTest::newRow("drip past the deadline")
-        << ServerFault::DripPastTheDeadline
-        << u"Error downloading script: the download did not finish within 5 minutes."_s;
 }
 
 void TestFaults::failedDownloadKeepsTheEarlierInstall() {
-    QFETCH(ServerFault, fault);
+    QFETCH(QByteArray, serverWrites);
+    QFETCH(bool, serverCloses);
     QFETCH(QString, statusText);
 
     HttpTestServer server;
-    server.setHandler(firstInstallThen(
-        server, [&server, fault](const HttpTestServer::Request& request, QTcpSocket& socket) {
-            if (request.target == manifestTarget) {
-                socket.write(HttpTestServer::answer(200, manifestNaming(server, u"2.0.0"_s)));
-            } else {
-                commitFault(fault, socket);
-            }
-        }));
+    server.setHandler(upgradeServedBy(server, [serverWrites, serverCloses](QTcpSocket& socket) {
+        socket.write(serverWrites);
+        if (serverCloses) {
+            socket.disconnectFromHost();
+        }
+    }));
     Installer installer(server);
     installer.platform.idleTimeout = 400ms;
-    if (fault == ServerFault::DripPastTheDeadline) {
-        installer.platform.deadline = 600ms;
-    }
     installEarlierVersion(installer.view);
     if (QTest::currentTestFailed()) {
         return;
@@ -432,18 +390,12 @@ void TestFaults::failedDownloadKeepsTheEarlierInstall() {
 
 void TestFaults::trickleJustUnderTheIdleTimeoutInstalls() {
     constexpr auto idleTimeout = 500ms;
-    const std::chrono::milliseconds gap = 300ms;
     HttpTestServer server;
-    server.setHandler(firstInstallThen(
-        server, [&server, gap](const HttpTestServer::Request& request, QTcpSocket& socket) {
-            if (request.target == manifestTarget) {
-                socket.write(HttpTestServer::answer(200, manifestNaming(server, u"2.0.0"_s)));
-            } else {
-                socket.write("HTTP/1.1 200 OK\r\nContent-Length: " +
-                             QByteArray::number(newerScript.size()) + "\r\n\r\n");
-                HttpTestServer::drip(socket, newerScript, 2, gap);
-            }
-        }));
+    server.setHandler(upgradeServedBy(server, [](QTcpSocket& socket) {
+        socket.write("HTTP/1.1 200 OK\r\nContent-Length: " +
+                     QByteArray::number(newerScript.size()) + "\r\n\r\n");
+        HttpTestServer::drip(socket, newerScript, 2, 300ms);
+    }));
     Installer installer(server);
     installer.platform.idleTimeout = idleTimeout;
     installEarlierVersion(installer.view);
@@ -462,45 +414,37 @@ void TestFaults::trickleJustUnderTheIdleTimeoutInstalls() {
 }
 
 void TestFaults::unfinishedAtItsDeadlineIsAbandoned() {
-    QPointer<QTcpSocket> connection;
+    QPointer<QTcpSocket> download;
     HttpTestServer server;
-    server.setHandler([&connection](const HttpTestServer::Request&, QTcpSocket& socket) {
-        connection = &socket;
+    server.setHandler(upgradeServedBy(server, [&download](QTcpSocket& socket) {
+        download = &socket;
         socket.write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n"_ba);
         HttpTestServer::drip(socket, QByteArray(1000, '#'), 1, 20ms);
-    });
-    QtPlatformServices platform;
-    QObject receiver;
-    std::optional<HttpReply> reply;
+    }));
+    Installer installer(server);
+    installer.platform.deadline = 600ms;
+    installEarlierVersion(installer.view);
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+
     QElapsedTimer clock;
     clock.start();
-    platform.get({server.url(u"/s.py"_s), 300ms, mebibyte, 500ms}, &receiver,
-                 [&reply](const HttpReply& answer) { reply = answer; });
-
-    QTRY_VERIFY(reply.has_value());
-    QCOMPARE(reply->outcome, HttpReply::Outcome::DeadlineExceeded);
+    tryToInstallVersion2(installer.view);
     // Ended by the deadline, not by the end of the twenty-second drip.
-    QVERIFY2(clock.elapsed() >= 500 && clock.elapsed() < 3000, QByteArray::number(clock.elapsed()));
+    QVERIFY2(clock.elapsed() >= 600 && clock.elapsed() < 3000, QByteArray::number(clock.elapsed()));
+    QCOMPARE(installer.view.state().statusText,
+             u"Error downloading script: the download did not finish within 5 minutes."_s);
+    verifyEarlierVersionIntact(installer.view);
     // And the connection is closed, not left dripping into a reply nobody reads.
-    QTRY_VERIFY(connection.isNull());
+    QTRY_VERIFY(download.isNull());
 }
 
-void TestFaults::endlessBodyStopsAtItsLimit_data() {
-    QTest::addColumn<bool>("manifest"); // else the script download
-    QTest::addColumn<qint64>("limit");
-    QTest::addColumn<QString>("statusText");
-
-    QTest::newRow("manifest") << true << 1 * mebibyte
-                              << u"Manifest error: the response is larger than 1 MiB."_s;
-    QTest::newRow("script") << false << 64 * mebibyte
-                            << u"Error downloading script: the script is larger than 64 MiB."_s;
-}
-
+// The limits themselves, 1 MiB for the manifest and 64 MiB for the script, are what the core asks
+// for (TestContentView); this is the platform keeping to one of them under a stream that never
+// ends.
 void TestFaults::endlessBodyStopsAtItsLimit() {
-    QFETCH(bool, manifest);
-    QFETCH(qint64, limit);
-    QFETCH(QString, statusText);
-
+    constexpr qint64 limit = 64 * mebibyte;
     constexpr qint64 endless = 200 * mebibyte;
     // Kernel socket buffers and the network stack's own reads run ahead of the client by a few
     // MiB; far less than the rest of the stream.
@@ -508,15 +452,10 @@ void TestFaults::endlessBodyStopsAtItsLimit() {
     qint64 sent = 0;
     QPointer<QTcpSocket> connection;
     HttpTestServer server;
-    server.setHandler(firstInstallThen(
-        server, [&, manifest](const HttpTestServer::Request& request, QTcpSocket& socket) {
-            if (request.target == manifestTarget && !manifest) {
-                socket.write(HttpTestServer::answer(200, manifestNaming(server, u"2.0.0"_s)));
-                return;
-            }
-            connection = &socket;
-            streamBody(socket, endless, sent);
-        }));
+    server.setHandler(upgradeServedBy(server, [&](QTcpSocket& socket) {
+        connection = &socket;
+        streamBody(socket, endless, sent);
+    }));
     Installer installer(server);
     installEarlierVersion(installer.view);
     if (QTest::currentTestFailed()) {
@@ -525,16 +464,11 @@ void TestFaults::endlessBodyStopsAtItsLimit() {
 
     const bool peakMeasured = ZEPH_RESIDENT_SIZE_IS_MEANINGFUL && resetPeakResidentSize();
     const qint64 residentBeforeKib = memoryStatusKib("VmRSS");
-    if (manifest) {
-        installer.view.fetchManifest();
-        QTRY_COMPARE_WITH_TIMEOUT(installer.view.state().manifestStatus,
-                                  u"Could not load latest version (network)."_s, 20000);
-    } else {
-        tryToInstallVersion2(installer.view);
-    }
+    tryToInstallVersion2(installer.view);
     const qint64 peakGrowth = (memoryStatusKib("VmHWM") - residentBeforeKib) * 1024;
 
-    QCOMPARE(installer.view.state().statusText, statusText);
+    QCOMPARE(installer.view.state().statusText,
+             u"Error downloading script: the script is larger than 64 MiB."_s);
     verifyEarlierVersionIntact(installer.view);
     // The client hung up soon after the limit instead of reading the stream to its end.
     QTRY_VERIFY(connection.isNull());
@@ -546,19 +480,11 @@ void TestFaults::endlessBodyStopsAtItsLimit() {
     }
 }
 
-void TestFaults::hundredOverlappingRefreshesEndAsTheLastArrivalSays_data() {
-    QTest::addColumn<quint32>("seed");
-
-    QTest::newRow("shuffle 1") << 1u;
-    QTest::newRow("shuffle 2") << 2u;
-    QTest::newRow("shuffle 3") << 3u;
-}
-
 void TestFaults::hundredOverlappingRefreshesEndAsTheLastArrivalSays() {
-    QFETCH(quint32, seed);
     constexpr int refreshes = 100;
 
-    QRandomGenerator random(seed);
+    // A shuffle whose last arrivals include failures after successes.
+    QRandomGenerator random(1);
     HttpTestServer server;
     server.setHandler(firstInstallThen(server, [&server, &random,
                                                 received = 0](const HttpTestServer::Request&,
@@ -585,7 +511,6 @@ void TestFaults::hundredOverlappingRefreshesEndAsTheLastArrivalSays() {
     if (QTest::currentTestFailed()) {
         return;
     }
-    const QMap<QString, QByteArray> filesBefore = snapshotOf(home->path());
     installer.platform.arrivals.clear();
 
     for (int i = 0; i < refreshes; ++i) {
@@ -625,7 +550,7 @@ void TestFaults::hundredOverlappingRefreshesEndAsTheLastArrivalSays() {
     QCOMPARE(state.manifestVersion, lastVersion);
     QCOMPARE(state.manifestScriptURL.has_value(), lastVersion != u"—"_s);
     QVERIFY(!state.isWorking);
-    QCOMPARE(snapshotOf(home->path()), filesBefore);
+    QCOMPARE(snapshotOf(home->path()), earlierFiles);
 }
 
 // ---- A hostile disk ----
@@ -638,11 +563,7 @@ void TestFaults::diskFaultKeepsTheEarlierFiles_data() {
 
     const QString cannotInstall = u"Error installing script: "_s;
     const QString cannotSave = u"Error saving token: "_s;
-    const QString diskFull = qt_error_string(ENOSPC);
-    const QString fileTooLarge = qt_error_string(EFBIG);
-    QTest::newRow("a file where the scripts folder should be")
-        << Obstacle::FileAsScriptsFolder << Action::InstallScript << cannotInstall << QString();
-    QTest::newRow("a file where a folder above it should be")
+    QTest::newRow("a file where a folder above the scripts folder should be")
         << Obstacle::FileAsFusionFolder << Action::InstallScript << cannotInstall << QString();
     QTest::newRow("a folder where the script should be")
         << Obstacle::FolderAsScriptFile << Action::InstallScript << cannotInstall << QString();
@@ -653,16 +574,12 @@ void TestFaults::diskFaultKeepsTheEarlierFiles_data() {
         << Obstacle::FolderAsTokenFile << Action::SaveToken << cannotSave << QString();
     QTest::newRow("read-only scripts folder, even for root")
         << Obstacle::ReadOnlyScriptsFolder << Action::InstallScript << cannotInstall << QString();
-    QTest::newRow("read-only .zeph, even for root")
-        << Obstacle::ReadOnlyTokenFolder << Action::SaveToken << cannotSave << QString();
     QTest::newRow("scripts folder fills up part-way")
-        << Obstacle::FullScriptsFolder << Action::InstallScript << cannotInstall << diskFull;
-    QTest::newRow(".zeph fills up part-way")
-        << Obstacle::FullTokenFolder << Action::SaveToken << cannotSave << diskFull;
-    QTest::newRow("script write cut short by the file size limit")
-        << Obstacle::ScriptWriteCutShort << Action::InstallScript << cannotInstall << fileTooLarge;
+        << Obstacle::FullScriptsFolder << Action::InstallScript << cannotInstall
+        << qt_error_string(ENOSPC);
     QTest::newRow("token write cut short by the file size limit")
-        << Obstacle::TokenWriteCutShort << Action::SaveToken << cannotSave << fileTooLarge;
+        << Obstacle::TokenWriteCutShort << Action::SaveToken << cannotSave
+        << qt_error_string(EFBIG);
 }
 
 void TestFaults::diskFaultKeepsTheEarlierFiles() {
@@ -671,74 +588,55 @@ void TestFaults::diskFaultKeepsTheEarlierFiles() {
     QFETCH(QString, statusText);
     QFETCH(QString, reason);
 
-    // Larger than the 16 KiB that a full folder has room for.
-    const QByteArray bigScript(64 * 1024, '#');
-    const QString bigToken(32 * 1024, u'k');
-
     const QString scriptsFolder = inHome(scriptsFolderPath);
-    const QString tokenFolder = inHome(tokenFolderPath);
     std::optional<TmpfsMount> mount;
-    switch (obstacle) {
-    case Obstacle::ReadOnlyScriptsFolder:
-    case Obstacle::FullScriptsFolder:
+    if (obstacle == Obstacle::ReadOnlyScriptsFolder || obstacle == Obstacle::FullScriptsFolder) {
         QVERIFY(QDir().mkpath(scriptsFolder));
         mount.emplace(scriptsFolder);
-        break;
-    case Obstacle::ReadOnlyTokenFolder:
-    case Obstacle::FullTokenFolder:
-        QVERIFY(QDir().mkpath(tokenFolder));
-        mount.emplace(tokenFolder);
-        break;
-    default:
-        break;
-    }
-    if (mount && !mount->isMounted()) {
-        QSKIP("This user cannot mount a small tmpfs.");
+        if (!mount->isMounted() && obstacle == Obstacle::FullScriptsFolder) {
+            QSKIP("This user cannot mount a small tmpfs.");
+        }
     }
 
     // The files an earlier run left, unless the obstacle stands in their place.
-    const bool scriptBlocked = obstacle == Obstacle::FileAsScriptsFolder ||
-                               obstacle == Obstacle::FileAsFusionFolder ||
-                               obstacle == Obstacle::FolderAsScriptFile;
-    if (scriptBlocked) {
-        const QString blocked =
-            obstacle == Obstacle::FileAsScriptsFolder ? scriptsFolder
-            : obstacle == Obstacle::FileAsFusionFolder
-                ? inHome(u"Library/Application Support/Blackmagic Design/DaVinci Resolve/Fusion"_s)
-                : inHome(scriptFilePath);
-        QVERIFY(QDir().mkpath(QFileInfo(blocked).path()));
-        if (obstacle == Obstacle::FolderAsScriptFile) {
-            QVERIFY(QDir().mkpath(blocked));
-            QVERIFY(writeFile(QDir(blocked).filePath(u"keep.txt"_s), "mine"_ba));
-        } else {
-            QVERIFY(writeFile(blocked, "not a folder"_ba));
-        }
+    if (obstacle == Obstacle::FileAsFusionFolder) {
+        const QString fusion =
+            inHome(u"Library/Application Support/Blackmagic Design/DaVinci Resolve/Fusion"_s);
+        QVERIFY(QDir().mkpath(QFileInfo(fusion).path()));
+        QVERIFY(writeFile(fusion, "not a folder"_ba));
+    } else if (obstacle == Obstacle::FolderAsScriptFile) {
+        QVERIFY(QDir().mkpath(inHome(scriptFilePath)));
+        QVERIFY(writeFile(inHome(scriptFilePath + u"/keep.txt"_s), "mine"_ba));
     } else {
         QVERIFY(QDir().mkpath(scriptsFolder));
         QVERIFY(writeFile(inHome(scriptFilePath), earlierScript));
     }
     if (obstacle == Obstacle::FileAsTokenFolder) {
-        QVERIFY(writeFile(tokenFolder, "not a folder"_ba));
+        QVERIFY(writeFile(inHome(tokenFolderPath), "not a folder"_ba));
     } else if (obstacle == Obstacle::FolderAsTokenFile) {
         QVERIFY(QDir().mkpath(inHome(tokenFilePath)));
     } else {
-        QVERIFY(QDir().mkpath(tokenFolder));
+        QVERIFY(QDir().mkpath(inHome(tokenFolderPath)));
         QVERIFY(writeFile(inHome(tokenFilePath), earlierToken));
         QVERIFY(QFile::setPermissions(inHome(tokenFilePath), QFile::ReadOwner | QFile::WriteOwner));
     }
-    if (mount && obstacle == Obstacle::ReadOnlyScriptsFolder) {
-        QVERIFY(mount->makeReadOnly());
-        QVERIFY(!writeFile(QDir(scriptsFolder).filePath(u"probe"_s), "x"_ba));
-    } else if (mount && obstacle == Obstacle::ReadOnlyTokenFolder) {
-        QVERIFY(mount->makeReadOnly());
-        QVERIFY(!writeFile(QDir(tokenFolder).filePath(u"probe"_s), "x"_ba));
+    if (obstacle == Obstacle::ReadOnlyScriptsFolder) {
+        // A read-only mount stops root too; without one, a folder without write permission stops
+        // every other user.
+        QVERIFY(mount->isMounted()
+                    ? mount->makeReadOnly()
+                    : QFile::setPermissions(scriptsFolder, QFile::ReadOwner | QFile::ExeOwner));
+        if (writeFile(QDir(scriptsFolder).filePath(u"probe"_s), "x"_ba)) {
+            QSKIP("This user can neither mount a small tmpfs nor be stopped by permissions.");
+        }
     }
 
     HttpTestServer server;
     server.setHandler([&](const HttpTestServer::Request& request, QTcpSocket& socket) {
+        // Larger than the 16 KiB that a full folder has room for.
         socket.write(request.target == manifestTarget
                          ? HttpTestServer::answer(200, manifestNaming(server, u"2.0.0"_s))
-                         : HttpTestServer::answer(200, bigScript));
+                         : HttpTestServer::answer(200, QByteArray(64 * 1024, '#')));
     });
     Installer installer(server);
     ContentView& view = installer.view;
@@ -747,31 +645,23 @@ void TestFaults::diskFaultKeepsTheEarlierFiles() {
     const InstallerState before = view.state();
     const QMap<QString, QByteArray> filesBefore = snapshotOf(home->path());
 
-    std::optional<FileSizeLimit> sizeLimit;
-    const bool cutShort =
-        obstacle == Obstacle::ScriptWriteCutShort || obstacle == Obstacle::TokenWriteCutShort;
     switch (action) {
     case Action::InstallScript:
-        view.fetchManifest();
-        QTRY_COMPARE(view.state().manifestVersion, u"2.0.0"_s);
-        if (cutShort) {
-            sizeLimit.emplace(8);
-        }
-        view.installScript();
-        QTRY_VERIFY(!view.state().isWorking);
+        tryToInstallVersion2(view);
         break;
-    case Action::SaveToken:
-        view.setToken(bigToken);
-        if (cutShort) {
+    case Action::SaveToken: {
+        view.setToken(u"new-token"_s);
+        std::optional<FileSizeLimit> sizeLimit;
+        if (obstacle == Obstacle::TokenWriteCutShort) {
             sizeLimit.emplace(8);
         }
         view.saveToken();
         break;
+    }
     case Action::OpenTokenFile:
         view.openTokenFile();
         break;
     }
-    sizeLimit.reset();
 
     QVERIFY2(matchesMessage(view.state().statusText, statusText),
              qPrintable(view.state().statusText));
@@ -837,6 +727,7 @@ void TestFaults::requestsInFlightWhenTheWindowGoes() {
     content->installScript();
     content->fetchManifest();
     QTRY_VERIFY(heldManifest && heldScript);
+    const qsizetype answered = installer->platform.arrivals.size();
 
     if (owner == Owner::View) {
         view.reset();
@@ -862,6 +753,8 @@ void TestFaults::requestsInFlightWhenTheWindowGoes() {
         ContentView later(installer->platform);
         later.fetchManifest();
         QTRY_COMPARE(later.state().manifestVersion, u"2.0.0"_s);
+        // Only that answer reached a completion: the late ones were dropped unread.
+        QCOMPARE(installer->platform.arrivals.size(), answered + 1);
     }
     // The late script found no window to install it: the earlier one stays.
     QCOMPARE(snapshotOf(home->path()), filesBefore);
