@@ -15,6 +15,7 @@
 #include <QSaveFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <sys/stat.h>
@@ -93,7 +94,20 @@ void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
 
     // Read as data arrives so that an endless body is cut off at the limit, not held whole.
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, body, maxBodyBytes, abandon] {
-        body->append(reply->read(maxBodyBytes + 1 - body->size()));
+        // Room for the whole body at once, as declared or else as much as the limit allows:
+        // grown by appending, it is copied whole at every doubling, with both copies resident
+        // meanwhile, and the last copy of a large script can fall in the completion and freeze
+        // the window for tens of milliseconds. Pages no byte reaches are never touched, so
+        // unused room costs address space, not memory.
+        if (body->capacity() == 0) {
+            const qint64 declared =
+                reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+            body->reserve(declared > 0 ? std::min(declared, maxBodyBytes + 1) : maxBodyBytes + 1);
+        }
+        // Only what has arrived: read(n) allocates n bytes before reading, so asking for up to
+        // the limit would map a fresh buffer of the limit's size for every chunk.
+        body->append(
+            reply->read(std::min(reply->bytesAvailable(), maxBodyBytes + 1 - body->size())));
         if (body->size() > maxBodyBytes) {
             abandon(HttpReply::Outcome::TooLarge);
         }
