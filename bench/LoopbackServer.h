@@ -1,41 +1,60 @@
 #pragma once
 
-#include <QByteArray>
+#include "HttpTestServer.h"
+
+#include <QEventLoop>
 #include <QHash>
 #include <QMutex>
-#include <QString>
-#include <QUrl>
+#include <QSemaphore>
+#include <QTcpSocket>
+#include <QThread>
 
 #include <memory>
 
-class HttpTestServer;
-class QThread;
-
-// The tests' loopback HTTP server, run on a thread of its own so that writing a large answer is
-// not charged to the main thread being measured. A path registered with setFile() gets its body;
-// every other path, such as the one the manifest request is sent to, gets the manifest.
+// The tests' HttpTestServer on a thread of its own, so that sending a large answer is not charged
+// to the main thread being measured. The server is created and destroyed on that thread.
 class LoopbackServer {
 public:
-    LoopbackServer();
-    ~LoopbackServer();
+    LoopbackServer() {
+        QSemaphore listening;
+        thread.reset(QThread::create([this, &listening] {
+            HttpTestServer onThread;
+            onThread.setHandler([this](const HttpTestServer::Request& request, QTcpSocket& socket) {
+                socket.write(answerFor(request.target));
+            });
+            server = &onThread;
+            listening.release();
+            QEventLoop().exec();
+        }));
+        thread->start();
+        listening.acquire();
+    }
 
-    LoopbackServer(const LoopbackServer&) = delete;
-    LoopbackServer& operator=(const LoopbackServer&) = delete;
+    ~LoopbackServer() {
+        thread->quit();
+        thread->wait();
+    }
 
-    // For LoopbackRedirect, which only reads the port.
-    const HttpTestServer& httpServer() const;
-    QUrl url(const QString& path) const;
+    const HttpTestServer& http() const {
+        return *server;
+    }
 
-    void setManifest(const QByteArray& body);
-    void setFile(const QByteArray& path, const QByteArray& body);
+    // `body` for `path`, whatever the query; an empty path gives the answer for every other path,
+    // such as the manifest's. Whole answers are built once, not for every request.
+    void serve(const QByteArray& path, const QByteArray& body) {
+        const QMutexLocker lock(&mutex);
+        answers.insert(path, HttpTestServer::answer(200, body));
+    }
 
 private:
-    QByteArray answerFor(const QByteArray& target);
+    QByteArray answerFor(const QByteArray& target) {
+        const QMutexLocker lock(&mutex);
+        const qsizetype query = target.indexOf('?');
+        return answers.value(query < 0 ? target : target.left(query), answers.value({}));
+    }
 
     std::unique_ptr<QThread> thread;
     HttpTestServer* server = nullptr;
     QMutex mutex;
-    // Whole answers, built once: a 32 MiB body is not copied again for every request.
-    QHash<QByteArray, QByteArray> files;
-    QByteArray manifest;
+    QHash<QByteArray, QByteArray> answers;
 };

@@ -12,7 +12,7 @@ scripts/install-dependencies.sh
 mkdir -p build-bench
 if ! {
     cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DZEPH_BENCH=ON &&
-        cmake --build build-bench --parallel --target zeph_bench zeph_bench_window
+        cmake --build build-bench --parallel --target zeph_bench
 } >build-bench/bench-build.log 2>&1; then
     cat build-bench/bench-build.log >&2
     exit 1
