@@ -98,23 +98,15 @@ void TestContentView::loadManifest(const QString& version, const QString& script
                      FakePlatformServices::answered(200, manifestBody(version, scriptUrl)));
 }
 
+// The initial state as the user sees it is the first row of
+// TestInstallerWindow::windowFollowsState.
 void TestContentView::startsFromTheInitialValues() {
-    const InstallerState& state = view->state();
     QCOMPARE(view->manifestURL.scheme(), u"https"_s);
     QCOMPARE(view->manifestURL.path(), u"/storage/v1/object/public/resolve/latest.json"_s);
     QCOMPARE(view->pythonDownloadURL.scheme(), u"https"_s);
     QCOMPARE(view->pythonDownloadURL.path(), u"/downloads/macos/"_s);
     QCOMPARE(view->scriptFileName, u"ZEPH_Export_Gallery_Stills.py"_s);
-    QCOMPARE(state.statusText, u"Ready."_s);
-    QCOMPARE(state.pythonStatus, u"Checking\u2026"_s);
-    QCOMPARE(state.manifestStatus, u"Loading\u2026"_s);
-    QCOMPARE(state.manifestVersion, u"\u2014"_s);
-    QVERIFY(!state.manifestScriptURL);
-    QVERIFY(state.token.isEmpty());
-    QVERIFY(!state.isWorking && !state.pythonInstalled && !state.installedScript &&
-            !state.savedToken && !state.allSet);
-    QCOMPARE(view->scriptFileURL(), scriptPath);
-    QCOMPARE(view->tokenFileURL(), tokenPath);
+    QVERIFY(!view->state().manifestScriptURL);
     QVERIFY(platform->calls.isEmpty());
 }
 

@@ -31,7 +31,8 @@ public:
 } // namespace
 
 // The window in the user's language, as the application loads it at start: fixed labels are
-// translated, texts from the installer's state are shown as they are.
+// translated, texts from the installer's state are shown as they are (run through a translation,
+// they would be missed).
 class TestTranslations : public QObject {
     Q_OBJECT
 
@@ -47,20 +48,14 @@ void TestTranslations::labelsFollowTheLocale_data() {
     QTest::addColumn<QString>("placeholder");
     QTest::addColumn<bool>("translated");
 
-    const QString english[] = {u"Lumerra × Resolve Installer"_s, u"Refresh version"_s,
-                               u"Paste token here…"_s};
-    const QString german[] = {u"Lumerra × Resolve – Installationsprogramm"_s,
-                              u"Version neu laden"_s, u"Token hier einfügen…"_s};
-    const QString french[] = {u"Programme d’installation Lumerra × Resolve"_s,
-                              u"Actualiser la version"_s, u"Collez le jeton ici…"_s};
-    // clang-format off
-    QTest::newRow("German") << u"de_DE"_s << german[0] << german[1] << german[2] << true;
-    QTest::newRow("Austrian German") << u"de_AT"_s << german[0] << german[1] << german[2] << true;
-    QTest::newRow("French") << u"fr_FR"_s << french[0] << french[1] << french[2] << true;
-    QTest::newRow("Canadian French") << u"fr_CA"_s << french[0] << french[1] << french[2] << true;
-    QTest::newRow("Japanese") << u"ja_JP"_s << english[0] << english[1] << english[2] << false;
-    QTest::newRow("English") << u"en_US"_s << english[0] << english[1] << english[2] << false;
-    // clang-format on
+    // A regional variant gets its language's translation; a language without one, English.
+    QTest::newRow("Austrian German") << u"de_AT"_s << u"Lumerra × Resolve – Installationsprogramm"_s
+                                     << u"Version neu laden"_s << u"Token hier einfügen…"_s << true;
+    QTest::newRow("Canadian French")
+        << u"fr_CA"_s << u"Programme d’installation Lumerra × Resolve"_s
+        << u"Actualiser la version"_s << u"Collez le jeton ici…"_s << true;
+    QTest::newRow("Japanese") << u"ja_JP"_s << u"Lumerra × Resolve Installer"_s
+                              << u"Refresh version"_s << u"Paste token here…"_s << false;
 }
 
 void TestTranslations::labelsFollowTheLocale() {
@@ -88,18 +83,6 @@ void TestTranslations::labelsFollowTheLocale() {
     QCOMPARE(window.findChild<QLineEdit*>()->placeholderText(), placeholder);
     QVERIFY2(missedTexts.missed.isEmpty() == translated,
              qPrintable(u"in English: "_s + missedTexts.missed.join(u", "_s)));
-
-    const QMap<QString, QString> fromState = {
-        {u"statusLine"_s, u"Ready."_s},
-        {u"manifestVersion"_s, u"—"_s},
-        {u"manifestStatus"_s, u"Loading…"_s},
-        {u"pythonStatus"_s, u"Checking…"_s},
-        {u"scriptPath"_s, u"/home/tester/Library/Application Support/Blackmagic Design/"
-                          "DaVinci Resolve/Fusion/Scripts/Utility/ZEPH_Export_Gallery_Stills.py"_s},
-        {u"tokenPath"_s, u"/home/tester/.zeph/resolve_token.txt"_s}};
-    for (auto line = fromState.begin(); line != fromState.end(); ++line) {
-        QCOMPARE(window.findChild<QLabel*>(line.key())->text(), line.value());
-    }
 }
 
 QTEST_MAIN(TestTranslations)
