@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: once as shipped, once more
+# Installs what is missing, builds everything (the benchmarks too, so that they keep building) and
+# runs every test: once as shipped, once more
 # under AddressSanitizer and UndefinedBehaviorSanitizer. The manifest fuzz corpus is replayed as a
 # test in both builds.
 set -euo pipefail
@@ -7,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-dependencies.sh
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_BENCH=ON
 cmake --build build --parallel
 ctest --test-dir build --output-on-failure --parallel 2
 
