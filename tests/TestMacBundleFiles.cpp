@@ -30,8 +30,8 @@ std::optional<QVariantMap> readPropertyList(const QString& path) {
             entries.insert(key, name == "true"_L1);
         } else if (name == "array"_L1) {
             QStringList items;
-            while (!xml.atEnd() && !(xml.readNext() == QXmlStreamReader::EndElement &&
-                                     xml.name() == "array"_L1)) {
+            while (!xml.atEnd() &&
+                   !(xml.readNext() == QXmlStreamReader::EndElement && xml.name() == "array"_L1)) {
                 if (xml.isStartElement()) {
                     items << xml.readElementText();
                 }
