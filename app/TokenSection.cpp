@@ -26,6 +26,9 @@ TokenSection::TokenSection(ContentView& view, QWidget* parent)
                StyledLabel::TextStyle::Body, StyledLabel::Tone::Secondary);
     field->setPlaceholderText(tr("Paste token here…"));
     field->setAccessibleName(tr("Resolve API Token"));
+    // The line edit's default limit would cut a long loaded token, and a save would then write
+    // the cut one.
+    field->setMaxLength(ContentView::maxTokenBytes);
     addRow(field);
     addButtonRow({save, openFile});
     path->setObjectName(u"tokenPath"_s);

@@ -61,6 +61,8 @@ bool isTrustedScriptAddress(const QUrl& url) {
     return url.scheme() == "http"_L1 && isLoopbackHost(url.host());
 }
 
+const QString notHttpsMessage = u"Error downloading script: the script address must use HTTPS."_s;
+
 // Strict UTF-8: any malformed sequence gives nothing.
 std::optional<QString> decodeUtf8(const QByteArray& bytes) {
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
@@ -74,9 +76,15 @@ std::optional<QString> decodeUtf8(const QByteArray& bytes) {
 } // namespace
 
 ContentView::ContentView(PlatformServices& platform, QObject* parent)
+    : ContentView(platform, QUrl(QString::fromUtf16(BuildSettings::manifestUrl), QUrl::StrictMode),
+                  QUrl(QString::fromUtf16(BuildSettings::pythonDownloadsUrl), QUrl::StrictMode),
+                  parent) {}
+
+ContentView::ContentView(PlatformServices& platform, QUrl manifestURL, QUrl pythonDownloadURL,
+                         QObject* parent)
     : QObject(parent)
-    , manifestURL(QString::fromUtf16(BuildSettings::manifestUrl), QUrl::StrictMode)
-    , pythonDownloadURL(QString::fromUtf16(BuildSettings::pythonDownloadsUrl), QUrl::StrictMode)
+    , manifestURL(std::move(manifestURL))
+    , pythonDownloadURL(std::move(pythonDownloadURL))
     , platform(platform) {}
 
 const InstallerState& ContentView::state() const {
@@ -141,7 +149,7 @@ void ContentView::fetchManifest() {
     fields.manifestVersion = u"—"_s;
     fields.manifestScriptURL.reset();
     // Fetches may overlap: each applies its own answer when it arrives, the last one wins.
-    platform.get({manifestURL, manifestIdleTimeout, manifestMaxBytes, std::nullopt}, this,
+    platform.get({manifestURL, manifestIdleTimeout, manifestMaxBytes, std::nullopt, {}}, this,
                  [this](const HttpReply& reply) { applyManifestReply(reply); });
     Q_EMIT changed();
 }
@@ -182,13 +190,16 @@ void ContentView::installScript() {
     const QUrl requestUrl =
         parseUrl(scriptUrl.toString(QUrl::FullyEncoded) + u"?v="_s + version).value_or(scriptUrl);
     if (!isTrustedScriptAddress(requestUrl)) {
-        fields.statusText = u"Error downloading script: the script address must use HTTPS."_s;
+        fields.statusText = notHttpsMessage;
         Q_EMIT changed();
         return;
     }
     fields.isWorking = true;
     fields.statusText = u"Downloading script v"_s + version + u'…';
-    platform.get({requestUrl, scriptIdleTimeout, scriptMaxBytes, scriptDownloadDeadline}, this,
+    // Each redirect hop is held to the same rule as the address itself.
+    platform.get({requestUrl, scriptIdleTimeout, scriptMaxBytes, scriptDownloadDeadline,
+                  isTrustedScriptAddress},
+                 this,
                  [this, version](const HttpReply& reply) { applyScriptReply(reply, version); });
     Q_EMIT changed();
 }
@@ -206,6 +217,8 @@ void ContentView::applyScriptReply(const HttpReply& reply, const QString& captur
         return fail(u"Error downloading script: the script is larger than 64 MiB."_s);
     case HttpReply::Outcome::DeadlineExceeded:
         return fail(u"Error downloading script: the download did not finish within 5 minutes."_s);
+    case HttpReply::Outcome::RedirectRefused:
+        return fail(notHttpsMessage);
     case HttpReply::Outcome::Answered:
         break;
     }
@@ -283,7 +296,7 @@ void ContentView::loadSavedToken() {
     if (!platform.exists(path)) {
         return;
     }
-    const std::optional<QByteArray> bytes = platform.readFile(path);
+    const std::optional<QByteArray> bytes = platform.readFile(path, maxTokenBytes);
     if (!bytes) {
         return;
     }

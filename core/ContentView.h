@@ -13,9 +13,15 @@ class ContentView : public QObject {
     Q_OBJECT
 
 public:
+    // With the manifest and Python downloads addresses the build was configured with.
     explicit ContentView(PlatformServices& platform, QObject* parent = nullptr);
+    ContentView(PlatformServices& platform, QUrl manifestURL, QUrl pythonDownloadURL,
+                QObject* parent = nullptr);
 
-    // Fixed for the life of the window. The two addresses are build settings.
+    // A token file larger than this is not read; the token field holds at least this much.
+    static constexpr qint64 maxTokenBytes = 64 * 1024;
+
+    // Fixed for the life of the window.
     const QUrl manifestURL;
     const QString scriptFileName = QStringLiteral("ZEPH_Export_Gallery_Stills.py");
     const QUrl pythonDownloadURL;

@@ -20,14 +20,20 @@ struct HttpRequest {
     // When set, the request is abandoned with Outcome::DeadlineExceeded once it has run this
     // long, however steadily data arrives.
     std::optional<std::chrono::milliseconds> deadline;
+    // When set, every redirect hop must pass it, or the request ends with
+    // Outcome::RedirectRefused. Unset: redirects never go from https to http.
+    std::function<bool(const QUrl&)> acceptsRedirect;
 };
 
 struct HttpReply {
     enum class Outcome {
         Answered, // the server answered; statusCode and body are set
-        Failed,   // no complete answer: no connection, an idle timeout, a dropped connection…
-        TooLarge, // the body grew past the request's maxBodyBytes
+        // No complete, plain answer: no connection, an idle timeout, a dropped connection, a
+        // body shorter than announced or sent with an encoding that was not asked for…
+        Failed,
+        TooLarge,         // the body grew past the request's maxBodyBytes
         DeadlineExceeded, // still unfinished at the request's deadline
+        RedirectRefused,  // a redirect hop failed the request's acceptsRedirect
     };
     Outcome outcome = Outcome::Failed;
     // The platform's description of a failure, for Outcome::Failed.
@@ -93,12 +99,15 @@ public:
     virtual QString homeDirectory() const = 0;
     // True for an existing file or folder.
     virtual bool exists(const QString& path) const = 0;
-    // The whole file, or nothing when it cannot be read.
-    virtual std::optional<QByteArray> readFile(const QString& path) const = 0;
+    // The whole file when it is a regular file of at most `maxBytes`; nothing for anything else
+    // (a FIFO, a device, a folder, a larger file) or when it cannot be read. Never blocks.
+    virtual std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes) const = 0;
     // Creates the folder and every missing folder above it; an existing folder is no failure.
+    // With FileAccess::OwnerOnly the folder must belong to the user and is made 0700.
     virtual FileStatus createFolder(const QString& path, FileAccess access) = 0;
     // Replaces the file in one step with exactly these bytes: a reader sees either the old
     // content or the new, and a failed write leaves the old file and no temporary file behind.
+    // A link at the path is replaced, never written through.
     virtual FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes,
                                            FileAccess access) = 0;
 

@@ -12,13 +12,16 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QProcess>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -28,41 +31,62 @@ namespace {
 // this much of its output is kept.
 constexpr qsizetype maxProcessOutput = 1024 * 1024;
 
+// How much of an answer Qt holds for the reader at most, past what the reader has taken.
+constexpr qint64 readBufferBytes = 1024 * 1024;
+
 FileStatus failure(QString description) {
     return {false, std::move(description)};
 }
 
-// Errors below 200 are connection, timeout and proxy failures; the others Qt reports for an
-// HTTP answer that did arrive (404, 500…), which the caller judges by its status code.
-bool isTransportError(QNetworkReply::NetworkError error) {
-    return error != QNetworkReply::NoError && (error < QNetworkReply::ContentAccessDenied ||
-                                               error == QNetworkReply::ProtocolUnknownError ||
-                                               error == QNetworkReply::ProtocolFailure);
+// Qt reports an HTTP error status (404, 500…) as an error too; such an answer did arrive and the
+// caller judges it by its status. Every other error, a content error among them, is a failure.
+bool reportsOnlyTheStatus(QNetworkReply::NetworkError error, int statusCode) {
+    using Reply = QNetworkReply;
+    const bool statusError =
+        (error >= Reply::ContentAccessDenied && error <= Reply::UnknownContentError &&
+         error != Reply::ContentReSendError) ||
+        error == Reply::ProtocolInvalidOperationError ||
+        (error >= Reply::InternalServerError && error <= Reply::UnknownServerError);
+    return error == Reply::NoError || (statusCode >= 400 && statusError);
+}
+
+HttpReply failed(QString description) {
+    return {HttpReply::Outcome::Failed, std::move(description), 0, std::nullopt};
 }
 
 // `abandonedAs` is set when the reply was aborted here, for a limit of the request.
 HttpReply finishedReply(QNetworkReply& reply, QByteArray body,
                         std::optional<HttpReply::Outcome> abandonedAs) {
-    HttpReply result;
     if (abandonedAs) {
-        result.outcome = *abandonedAs;
-        return result;
+        return {*abandonedAs, {}, 0, std::nullopt};
     }
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (isTransportError(reply.error()) || !status.isValid()) {
-        result.outcome = HttpReply::Outcome::Failed;
+    if (!status.isValid() || !reportsOnlyTheStatus(reply.error(), status.toInt())) {
         // Qt reports an expired idle timer as a cancelled operation; say what happened instead.
-        result.errorDescription = reply.error() == QNetworkReply::OperationCanceledError
-                                      ? u"The request timed out."_s
-                                      : reply.errorString();
-        return result;
+        return failed(reply.error() == QNetworkReply::OperationCanceledError
+                          ? u"The request timed out."_s
+                          : reply.errorString());
     }
-    result.outcome = HttpReply::Outcome::Answered;
-    result.statusCode = status.toInt();
-    if (result.statusCode != 204 && result.statusCode != 304) {
-        result.body = std::move(body);
+    // Only plain bodies are asked for; an encoded one would be stored as it came, undecoded.
+    const QByteArray encoding = reply.rawHeader("Content-Encoding").trimmed();
+    if (!encoding.isEmpty() && encoding.compare("identity", Qt::CaseInsensitive) != 0) {
+        return failed(u"the server sent the answer encoded as “%1”, which was not asked for."_s.arg(
+            QString::fromLatin1(encoding)));
     }
-    return result;
+    const QVariant declared = reply.header(QNetworkRequest::ContentLengthHeader);
+    if (declared.isValid() && body.size() < declared.toLongLong()) {
+        return failed(u"the answer ended after %1 of its %2 bytes."_s.arg(body.size())
+                          .arg(declared.toLongLong()));
+    }
+    const int statusCode = status.toInt();
+    if (statusCode == 204 || statusCode == 304) {
+        return {HttpReply::Outcome::Answered, {}, statusCode, std::nullopt};
+    }
+    return {HttpReply::Outcome::Answered, {}, statusCode, std::move(body)};
+}
+
+QString systemError() {
+    return qt_error_string(errno);
 }
 
 } // namespace
@@ -82,8 +106,18 @@ void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
     networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     // Qt's transfer timeout restarts with every byte received: an idle timer.
     networkRequest.setTransferTimeout(static_cast<int>(request.idleTimeout.count()));
+    // Asked for in plain: Qt would otherwise inflate a gzip answer, and a broken or cut stream
+    // could still pass as a complete body.
+    networkRequest.setRawHeader("Accept-Encoding", "identity");
+    if (request.acceptsRedirect) {
+        networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                    QNetworkRequest::UserVerifiedRedirectPolicy);
+    }
 
     QNetworkReply* reply = network->get(networkRequest);
+    // Without a bound, Qt reads the socket as fast as the server writes, far ahead of this
+    // reader, and holds all of it.
+    reply->setReadBufferSize(readBufferBytes);
     auto body = std::make_shared<QByteArray>();
     auto abandonedAs = std::make_shared<std::optional<HttpReply::Outcome>>();
     const auto abandon = [reply, abandonedAs](HttpReply::Outcome outcome) {
@@ -112,6 +146,16 @@ void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
             abandon(HttpReply::Outcome::TooLarge);
         }
     });
+    if (request.acceptsRedirect) {
+        QObject::connect(reply, &QNetworkReply::redirected, reply,
+                         [reply, abandon, accepts = request.acceptsRedirect](const QUrl& to) {
+                             if (accepts(reply->url().resolved(to))) {
+                                 Q_EMIT reply->redirectAllowed();
+                             } else {
+                                 abandon(HttpReply::Outcome::RedirectRefused);
+                             }
+                         });
+    }
     if (request.deadline) {
         QTimer::singleShot(*request.deadline, reply,
                            [abandon] { abandon(HttpReply::Outcome::DeadlineExceeded); });
@@ -138,6 +182,8 @@ ProcessResult QtPlatformServices::run(const ProcessRequest& request) {
                                                                    environment.value(u"PATH"_s)));
         process.setProcessEnvironment(environment);
     }
+    // A group of its own, so that the timeout also ends whatever the child started.
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
     process.start(request.program, request.arguments, QIODevice::ReadOnly);
     if (!process.waitForStarted()) {
         return {ProcessResult::Outcome::FailedToStart, -1, {}};
@@ -162,7 +208,7 @@ ProcessResult QtPlatformServices::run(const ProcessRequest& request) {
         }
     }
     if (timedOut) {
-        process.kill();
+        ::kill(-static_cast<pid_t>(process.processId()), SIGKILL);
         process.waitForFinished();
         return {ProcessResult::Outcome::TimedOut, -1, output};
     }
@@ -181,13 +227,25 @@ bool QtPlatformServices::exists(const QString& path) const {
     return QFileInfo::exists(path);
 }
 
-std::optional<QByteArray> QtPlatformServices::readFile(const QString& path) const {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+std::optional<QByteArray> QtPlatformServices::readFile(const QString& path, qint64 maxBytes) const {
+    // Opening does not wait for a FIFO's writer; what was opened is then checked before any read.
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) {
         return std::nullopt;
     }
-    QByteArray contents = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    QFile file;
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFile::AutoCloseHandle)) {
+        ::close(descriptor);
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maxBytes) {
+        return std::nullopt;
+    }
+    // One byte more than allowed tells a file that grew since it was checked.
+    QByteArray contents = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError || contents.size() > maxBytes) {
         return std::nullopt;
     }
     return contents;
@@ -212,45 +270,82 @@ FileStatus QtPlatformServices::createFolder(const QString& path, FileAccess acce
     const mode_t mode = access == FileAccess::OwnerOnly ? 0700 : 0777;
     for (const QString& folder : std::as_const(missing)) {
         if (::mkdir(QFile::encodeName(folder).constData(), mode) != 0 && errno != EEXIST) {
-            return failure(u"“%1” could not be created: %2."_s.arg(folder, qt_error_string(errno)));
+            return failure(u"“%1” could not be created: %2."_s.arg(folder, systemError()));
         }
+    }
+    if (access != FileAccess::OwnerOnly) {
+        return {};
+    }
+    // A private folder that another user could write to, or owns, would not keep its files
+    // private: they could be replaced from outside.
+    const QByteArray folder = QFile::encodeName(QDir::cleanPath(path));
+    struct stat info {};
+    if (::stat(folder.constData(), &info) != 0) {
+        return failure(u"“%1” could not be created: %2."_s.arg(path, systemError()));
+    }
+    if (info.st_uid != ::geteuid()) {
+        return failure(u"“%1” belongs to another user."_s.arg(path));
+    }
+    if ((info.st_mode & 07777) != 0700 && ::chmod(folder.constData(), 0700) != 0) {
+        return failure(u"“%1” could not be made private: %2."_s.arg(path, systemError()));
     }
     return {};
 }
 
 FileStatus QtPlatformServices::writeFileAtomically(const QString& path, const QByteArray& bytes,
                                                    FileAccess access) {
-    QSaveFile file(path);
-    const auto cannotWrite = [&] {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    // The new content goes into a new file beside the old one, which a rename then replaces in
+    // one step. A link at the path is replaced too, never written through.
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temporary;
+    int descriptor = -1;
+    for (int attempt = 0; descriptor < 0 && attempt < 8; ++attempt) {
+        temporary =
+            target + ".tmp-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        descriptor = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                            access == FileAccess::OwnerOnly ? 0600 : 0666);
+        if (descriptor < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    const auto cannotWrite = [&](bool created) {
+        const QString reason = systemError();
+        if (descriptor >= 0) {
+            ::close(descriptor);
+        }
+        if (created) {
+            ::unlink(temporary.constData());
+        }
         return failure(u"“%1” could not be written: %2."_s.arg(path, reason));
     };
-    // Unbuffered, so that each write below reaches the disk and reports its own failure.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return cannotWrite();
+    if (descriptor < 0) {
+        return cannotWrite(false);
     }
-    // Applied to the new file before it replaces the old one, so the content is never readable
-    // by others, not even for a moment.
-    if (access == FileAccess::OwnerOnly &&
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        return cannotWrite();
+    // Exactly 0600 whatever the umask, so the content is never readable by others.
+    if (access == FileAccess::OwnerOnly && ::fchmod(descriptor, 0600) != 0) {
+        return cannotWrite(true);
     }
     // A disk that takes only part of a write (full, or past a file size limit) reports no error
     // for it; only writing on brings out the reason, which the message then names.
-    for (qint64 written = 0; written < bytes.size();) {
-        const qint64 chunk = file.write(bytes.constData() + written, bytes.size() - written);
+    for (qsizetype written = 0; written < bytes.size();) {
+        const ssize_t chunk = ::write(descriptor, bytes.constData() + written,
+                                      static_cast<size_t>(bytes.size() - written));
+        if (chunk < 0 && errno == EINTR) {
+            continue;
+        }
         if (chunk <= 0) {
-            return cannotWrite();
+            return cannotWrite(true);
         }
         written += chunk;
     }
-    // A failed flush is checked here: commit() alone can miss it and report success.
-    if (!file.flush()) {
-        return cannotWrite();
+    // On the disk before it takes the old file's place: a crash never leaves an empty file.
+    if (::fsync(descriptor) != 0) {
+        return cannotWrite(true);
     }
-    if (!file.commit()) {
-        return failure(u"“%1” could not be written: %2."_s.arg(path, file.errorString()));
+    const int closed = ::close(descriptor);
+    descriptor = -1;
+    if (closed != 0 || ::rename(temporary.constData(), target.constData()) != 0) {
+        return cannotWrite(true);
     }
     return {};
 }

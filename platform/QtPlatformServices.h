@@ -15,7 +15,7 @@ public:
     ProcessResult run(const ProcessRequest& request) override;
     QString homeDirectory() const override;
     bool exists(const QString& path) const override;
-    std::optional<QByteArray> readFile(const QString& path) const override;
+    std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes) const override;
     FileStatus createFolder(const QString& path, FileAccess access) override;
     FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes,
                                    FileAccess access) override;

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <functional>
-#include <utility>
 
 class QTcpSocket;
 
@@ -19,40 +18,32 @@ class HttpTestServer final : public QTcpServer {
 
 public:
     struct Request {
-        QByteArray requestLine; // e.g. "GET /s.py?v=1.4.0 HTTP/1.1"
-        QByteArray method;
-        QByteArray target;
-        // In the order received, names as the client spelled them.
-        QList<std::pair<QByteArray, QByteArray>> headers;
-
-        // Empty when absent; names compare without regard to case, as HTTP has it.
-        QByteArray header(QByteArrayView name) const;
+        QByteArray target; // path and query, e.g. "/s.py?v=1.4.0"
+        QByteArray head;   // the whole head, lower-cased
     };
     // Runs once per request; the socket stays usable after it returns, for late answers.
     using Handler = std::function<void(const Request& request, QTcpSocket& socket)>;
 
-    // Listens on a free port at once; until a handler is set, every request gets a 404.
-    explicit HttpTestServer(QObject* parent = nullptr);
+    // Listens at once, on `port` or else on a free one; until a handler is set, every request
+    // gets a 404.
+    explicit HttpTestServer(quint16 port = 0);
 
     void setHandler(Handler handler);
-    // This server's address with the given path and query, e.g. url("/s.py?id=7").
     QUrl url(const QString& pathAndQuery) const;
-    const QList<Request>& requests() const;
 
-    // A complete answer: status line, Content-Length (except for 204 and 304), the extra header
-    // lines as given (each ending in "\r\n"), then the body.
+    // A complete answer: status line, Content-Length (except for 204), the extra header lines
+    // as given (each ending in "\r\n"), then the body.
     static QByteArray answer(int statusCode, const QByteArray& body = {},
                              const QByteArray& extraHeaders = {});
     // Writes `bytes` a chunk per interval; stops early when the client goes away.
     static void drip(QTcpSocket& socket, const QByteArray& bytes, qsizetype chunkSize,
                      std::chrono::milliseconds interval);
 
+    QList<Request> requests;
+
 protected:
     void incomingConnection(qintptr socketDescriptor) override;
 
 private:
-    void readRequests(QTcpSocket& socket, QByteArray& pending);
-
     Handler handler;
-    QList<Request> received;
 };

@@ -9,20 +9,13 @@ void FakePlatformServices::get(const HttpRequest& request, QObject* receiver,
 }
 
 void FakePlatformServices::answer(std::size_t index, const HttpReply& reply) {
-    PendingGet& pending = gets.at(index);
-    Q_ASSERT(!pending.answered);
-    pending.answered = true;
-    if (pending.receiver) {
+    if (PendingGet& pending = gets.at(index); pending.receiver) {
         pending.completion(reply);
     }
 }
 
 HttpReply FakePlatformServices::answered(int statusCode, const QByteArray& body) {
     return {HttpReply::Outcome::Answered, {}, statusCode, body};
-}
-
-HttpReply FakePlatformServices::failed(const QString& description) {
-    return {HttpReply::Outcome::Failed, description, 0, std::nullopt};
 }
 
 ProcessResult FakePlatformServices::run(const ProcessRequest& request) {
@@ -40,43 +33,38 @@ QString FakePlatformServices::homeDirectory() const {
 
 bool FakePlatformServices::exists(const QString& path) const {
     calls << u"exists "_s + path;
-    return files.contains(path) || folders.contains(path);
+    return files.contains(path);
 }
 
-std::optional<QByteArray> FakePlatformServices::readFile(const QString& path) const {
+std::optional<QByteArray> FakePlatformServices::readFile(const QString& path,
+                                                         qint64 maxBytes) const {
     calls << u"read "_s + path;
-    if (unreadable.contains(path) || !files.contains(path)) {
+    const QByteArray bytes = files.value(path);
+    if (bytes.isNull() || bytes.size() > maxBytes) {
         return std::nullopt;
     }
-    return files.value(path);
+    return bytes;
 }
 
-FileStatus FakePlatformServices::createFolder(const QString& path, FileAccess) {
-    calls << u"mkdir "_s + path;
-    if (!createFolderError.isEmpty()) {
-        return {false, createFolderError};
-    }
-    folders.insert(path);
-    return {};
+FileStatus FakePlatformServices::createFolder(const QString& path, FileAccess access) {
+    calls << u"mkdir "_s + path + (access == FileAccess::OwnerOnly ? u" private"_s : QString());
+    return {createFolderError.isEmpty(), createFolderError};
 }
 
 FileStatus FakePlatformServices::writeFileAtomically(const QString& path, const QByteArray& bytes,
                                                      FileAccess access) {
     calls << u"write "_s + path;
-    if (!writeError.isEmpty()) {
-        return {false, writeError};
+    if (writeError.isEmpty()) {
+        files.insert(path, bytes.isNull() ? ""_ba : bytes);
+        fileAccess.insert(path, access);
     }
-    files.insert(path, bytes);
-    fileAccess.insert(path, access);
-    return {};
+    return {writeError.isEmpty(), writeError};
 }
 
 void FakePlatformServices::openInDefaultApplication(const QUrl& url) {
     calls << u"open "_s + url.toString();
-    opened << url;
 }
 
 void FakePlatformServices::quit() {
     calls << u"quit"_s;
-    ++quitRequests;
 }
