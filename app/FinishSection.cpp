@@ -22,6 +22,8 @@ FinishSection::FinishSection(ContentView& view, QWidget* parent)
                StyledLabel::Tone::Secondary);
     addTextRow(tr("Workspace → Scripts → Utility → ZEPH_Export_Gallery_Stills"),
                StyledLabel::TextStyle::Callout, StyledLabel::Tone::Secondary);
+    // Drawn as the default button: Return anywhere in the window activates it.
+    closeButton->setDefault(true);
     addButtonRow({checkStatusButton, closeButton});
     hint = addTextRow(
         tr("Close is enabled once Python is detected, the script is installed, and the token is "

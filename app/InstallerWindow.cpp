@@ -6,9 +6,11 @@
 #include "StyledLabel.h"
 #include "TokenSection.h"
 #include "VersionSection.h"
+#include "WrappingLabel.h"
 
 #include <QFrame>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -25,7 +27,7 @@ constexpr int rowSpacing = 14;
 InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
     : QWidget(parent)
     , view(platform) {
-    auto* rows = new QVBoxLayout(this);
+    rows = new QVBoxLayout(this);
     rows->setContentsMargins(padding, padding, padding, padding);
     rows->setSpacing(rowSpacing);
 
@@ -42,32 +44,40 @@ InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
     divider->setFrameShadow(QFrame::Sunken);
     rows->addWidget(divider);
 
+    // Built from top to bottom, which is also the order Tab moves in.
+    sections << new VersionSection(view, this) << new PythonSection(view, this)
+             << new ScriptSection(view, this);
+    auto* token = new TokenSection(view, this);
     finish = new FinishSection(view, this);
-    sections = {new VersionSection(view, this), new PythonSection(view, this),
-                new ScriptSection(view, this), new TokenSection(view, this), finish};
+    sections << token << finish;
     for (SectionBox* section : std::as_const(sections)) {
         rows->addWidget(section);
     }
     rows->addStretch();
 
     statusLine =
-        new StyledLabel(StyledLabel::TextStyle::Footnote, StyledLabel::Tone::Secondary, this);
+        new WrappingLabel(StyledLabel::TextStyle::Footnote, StyledLabel::Tone::Secondary, 0, this);
     statusLine->setObjectName(u"statusLine"_s);
-    statusLine->setWordWrap(true);
     rows->addWidget(statusLine);
 
+    // Typing or pasting the token is the one thing to do at once, as in a Mac window, whose
+    // first text field has the focus.
+    token->takeFocus();
     render();
     connect(&view, &ContentView::changed, this, &InstallerWindow::render);
-    fitHeight(*rows);
 }
 
-// 720 is the height the installer is drawn for. Where the platform's fonts and controls need more
-// room than that, the window is made taller rather than clipping its content. The first state is
-// the fullest one (both hint lines shown); one more status line leaves room for a message that
-// wraps.
-void InstallerWindow::fitHeight(QVBoxLayout& rows) {
+// 720 is the height the installer is drawn for. Where the platform's fonts and controls, or long
+// texts from state, need more room than that, the window is made taller rather than clipping its
+// content; its width never changes. One more status line leaves room for a message that wraps.
+void InstallerWindow::fitHeight() {
+    // A section whose text wrapped onto more lines does not tell the window's layout by itself.
+    for (SectionBox* section : std::as_const(sections)) {
+        section->layout()->invalidate();
+    }
+    rows->invalidate();
     const int fullestHeight =
-        rows.totalHeightForWidth(windowSize.width()) + statusLine->fontMetrics().lineSpacing();
+        rows->totalHeightForWidth(windowSize.width()) + statusLine->fontMetrics().lineSpacing();
     setFixedSize(windowSize.width(), std::max(windowSize.height(), fullestHeight));
 }
 
@@ -80,6 +90,7 @@ void InstallerWindow::render() {
         section->render(view);
     }
     statusLine->setDisplayedText(view.state().statusText);
+    fitHeight();
 }
 
 // A show by the program (the first one, or after hide()) starts the installer afresh; a show
@@ -104,7 +115,7 @@ void InstallerWindow::paintEvent(QPaintEvent* event) {
 }
 
 // Without a dialog around it, Return reaches the window whenever the focused control leaves it
-// unused; it then acts as "Close", the default button.
+// unused, the token field and the buttons included; it then acts as "Close", the default button.
 void InstallerWindow::keyPressEvent(QKeyEvent* event) {
     const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const bool unmodified = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;

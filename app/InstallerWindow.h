@@ -26,11 +26,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void fitHeight(QVBoxLayout& rows);
+    void fitHeight();
     void render();
 
     ContentView view;
     QList<SectionBox*> sections;
+    QVBoxLayout* rows = nullptr;
     FinishSection* finish = nullptr;
     StyledLabel* statusLine = nullptr;
     // Set when the window is shown, cleared by the paint that follows.

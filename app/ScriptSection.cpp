@@ -2,7 +2,7 @@
 
 #include "ContentView.h"
 #include "TextButton.h"
-#include "TwoLineLabel.h"
+#include "WrappingLabel.h"
 
 using namespace Qt::StringLiterals;
 
@@ -17,7 +17,8 @@ ScriptSection::ScriptSection(ContentView& view, QWidget* parent)
     , badge(addTitleRow(tr("Resolve Script"), StyledLabel::Tone::Green))
     , install(new TextButton(tr("Install Script"), this))
     , openFolder(new TextButton(tr("Open Scripts Folder"), this))
-    , path(new TwoLineLabel(this)) {
+    , path(new WrappingLabel(StyledLabel::TextStyle::Footnote, StyledLabel::Tone::Secondary, 2,
+                             this)) {
     badge->setDisplayedText(tr("Installed ✅"));
     badge->setObjectName(u"scriptBadge"_s);
     addTextRow(tr("Installs the latest script into Resolve’s Scripts folder."),

@@ -3,7 +3,7 @@
 #include "SectionBox.h"
 
 class TextButton;
-class TwoLineLabel;
+class WrappingLabel;
 
 // Installs or updates the Resolve script, opens its folder, and says where the file lives.
 class ScriptSection : public SectionBox {
@@ -18,5 +18,5 @@ private:
     StyledLabel* badge = nullptr;
     TextButton* install = nullptr;
     TextButton* openFolder = nullptr;
-    TwoLineLabel* path = nullptr;
+    WrappingLabel* path = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "SectionBox.h"
 
 #include "TextButton.h"
+#include "WrappingLabel.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -26,7 +27,7 @@ StyledLabel* SectionBox::addTitleRow(const QString& title, StyledLabel::Tone tra
     titleRow->addWidget(
         new StyledLabel(title, StyledLabel::TextStyle::Headline, StyledLabel::Tone::Primary, this));
     titleRow->addStretch();
-    auto* trailing = new StyledLabel(StyledLabel::TextStyle::Body, trailingTone, this);
+    auto* trailing = new WrappingLabel(StyledLabel::TextStyle::Body, trailingTone, 0, this);
     titleRow->addWidget(trailing);
     rows->addLayout(titleRow);
     return trailing;
@@ -34,8 +35,8 @@ StyledLabel* SectionBox::addTitleRow(const QString& title, StyledLabel::Tone tra
 
 StyledLabel* SectionBox::addTextRow(const QString& text, StyledLabel::TextStyle style,
                                     StyledLabel::Tone tone) {
-    auto* line = new StyledLabel(text, style, tone, this);
-    line->setWordWrap(true);
+    auto* line = new WrappingLabel(style, tone, 0, this);
+    line->setDisplayedText(text);
     rows->addWidget(line);
     return line;
 }

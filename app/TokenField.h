@@ -2,8 +2,7 @@
 
 #include <QLineEdit>
 
-// The token entry. Return commits nothing here, and it is consumed so that it never reaches the
-// window, where it would activate "Close".
+// The token entry. Return is left to the window, where it activates "Close"; it saves nothing.
 class TokenField : public QLineEdit {
     Q_OBJECT
 
@@ -13,7 +12,4 @@ public:
     // Shows the state's token; leaves the text alone when it already matches, so typing keeps
     // its cursor position and selection.
     void showToken(const QString& token);
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 };

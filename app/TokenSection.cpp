@@ -3,7 +3,7 @@
 #include "ContentView.h"
 #include "TextButton.h"
 #include "TokenField.h"
-#include "TwoLineLabel.h"
+#include "WrappingLabel.h"
 
 using namespace Qt::StringLiterals;
 
@@ -19,7 +19,8 @@ TokenSection::TokenSection(ContentView& view, QWidget* parent)
     , field(new TokenField(this))
     , save(new TextButton(tr("Save Token"), this))
     , openFile(new TextButton(tr("Open Token File"), this))
-    , path(new TwoLineLabel(this)) {
+    , path(new WrappingLabel(StyledLabel::TextStyle::Footnote, StyledLabel::Tone::Secondary, 2,
+                             this)) {
     badge->setDisplayedText(tr("Saved ✅"));
     badge->setObjectName(u"tokenBadge"_s);
     addTextRow(tr("Copy it from Lumerra → Account → Resolve API Token"),
@@ -46,4 +47,8 @@ void TokenSection::render(const ContentView& view) {
     save->setEnabled(!state.isWorking && !state.token.trimmed().isEmpty());
     openFile->setEnabled(!state.isWorking);
     path->setDisplayedText(view.tokenFileURL());
+}
+
+void TokenSection::takeFocus() {
+    field->setFocus();
 }

@@ -4,7 +4,7 @@
 
 class TextButton;
 class TokenField;
-class TwoLineLabel;
+class WrappingLabel;
 
 // Takes the user's API token, saves it, opens the token file, and says where that file lives.
 class TokenSection : public SectionBox {
@@ -14,11 +14,13 @@ public:
     TokenSection(ContentView& view, QWidget* parent);
 
     void render(const ContentView& view) override;
+    // Gives the token field the keyboard focus, now or when the window becomes active.
+    void takeFocus();
 
 private:
     StyledLabel* badge = nullptr;
     TokenField* field = nullptr;
     TextButton* save = nullptr;
     TextButton* openFile = nullptr;
-    TwoLineLabel* path = nullptr;
+    WrappingLabel* path = nullptr;
 };

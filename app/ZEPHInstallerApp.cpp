@@ -3,6 +3,7 @@
 #include "InstallerWindow.h"
 
 #include <QApplication>
+#include <QMenuBar>
 
 namespace {
 
@@ -16,6 +17,19 @@ ZEPHInstallerApp::ZEPHInstallerApp(PlatformServices& platform)
     , newWindow(tr("New Window")) {
     newWindow.setShortcut(QKeySequence::New);
     connect(&newWindow, &QAction::triggered, this, &ZEPHInstallerApp::openWindow);
+#ifdef Q_OS_MACOS
+    // A menu bar without a parent is the one macOS shows for the whole application.
+    menuBar = std::make_unique<QMenuBar>();
+    QMenu* file = menuBar->addMenu(tr("File"));
+    file->addAction(&newWindow);
+    QAction* close = file->addAction(tr("Close"));
+    close->setShortcut(QKeySequence::Close);
+    connect(close, &QAction::triggered, this, [] {
+        if (QWidget* front = QApplication::activeWindow()) {
+            front->close();
+        }
+    });
+#endif
 }
 
 // Windows still open when the application quits refer to the platform services; they go first.

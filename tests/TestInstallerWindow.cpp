@@ -1,10 +1,11 @@
 #include "FakePlatformServices.h"
 #include "InstallerWindow.h"
 #include "Translation.h"
-#include "TwoLineLabel.h"
+#include "WrappingLabel.h"
 #include "ZEPHInstallerApp.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -56,6 +57,8 @@ private Q_SLOTS:
     void windowFollowsState();
     void inputs_data();
     void inputs();
+    void focusStartsInTheFieldAndTabGoesDown();
+    void longTextsWrapInsideTheWindow();
     void typingKeepsTheCursor();
     void pathsAreCutAfterTwoLines();
     void startUpRunsAfterThePaintOfEachShow();
@@ -208,7 +211,7 @@ void TestInstallerWindow::inputs_data() {
     const Situation allSet{.scriptOnDisk = true, .tokenFile = "tok"};
     const QString detected = u"Python detected."_s;
     // clang-format off
-    QTest::newRow("Refresh version") << ready << u"Refresh version"_s << u"get https://"_s
+    QTest::newRow("Refresh version") << ready << u"Refresh version"_s << u"get "_s
                                      << u"Loaded script version 1.4.2."_s;
     QTest::newRow("Install Python") << Situation{.python = false} << u"Install Python"_s
                                     << u"open https://"_s << u"Opened Python downloads page."_s;
@@ -228,6 +231,8 @@ void TestInstallerWindow::inputs_data() {
     QTest::newRow("Return, Close off") << Situation{} << u"Return"_s << QString() << detected;
     QTest::newRow("Return, Close on") << allSet << u"Return"_s << u"quit"_s << detected;
     QTest::newRow("Enter, Close on") << allSet << u"Enter"_s << u"quit"_s << detected;
+    QTest::newRow("Return in field, Close on") << allSet << u"Return in field"_s << u"quit"_s
+                                               << detected;
     QTest::newRow("Return in field, Close off") << ready << u"Return in field"_s << QString()
                                                 << u"Loaded script version 1.4.2."_s;
     // clang-format on
@@ -253,6 +258,48 @@ void TestInstallerWindow::inputs() {
     QCOMPARE(status(), statusText);
 }
 
+void TestInstallerWindow::focusStartsInTheFieldAndTabGoesDown() {
+    showAndStartUp();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QCOMPARE(QApplication::focusWidget(), field());
+    QStringList order;
+    QWidget* widget = field();
+    do {
+        if (widget->focusPolicy() & Qt::TabFocus) {
+            auto* push = qobject_cast<QPushButton*>(widget);
+            order << (push ? push->text() : u"field"_s);
+        }
+        widget = widget->nextInFocusChain();
+    } while (widget != field());
+    QCOMPARE(order,
+             QStringList({u"field"_s, u"Save Token"_s, u"Open Token File"_s, u"Check status"_s,
+                          u"Close"_s, u"Refresh version"_s, u"Install Python"_s, u"Re-check"_s,
+                          u"Install Script"_s, u"Open Scripts Folder"_s}));
+    QVERIFY(button(u"Close"_s)->isDefault());
+}
+
+// Texts from state without a single blank: each is shown whole, within the window's width.
+void TestInstallerWindow::longTextsWrapInsideTheWindow() {
+    const QString unbroken = u"x"_s.repeated(200);
+    fake->processResult.output = "Python" + unbroken.toLatin1();
+    fake->writeError = unbroken;
+    showAndStartUp();
+    fake->answer(0, FakePlatformServices::answered(200, R"({"version":")" + unbroken.toLatin1() +
+                                                            R"(","script_url":""})"));
+    window->contentView().setToken(u"tok"_s);
+    window->contentView().saveToken();
+    QCOMPARE(window->width(), 560);
+    for (const QString& name : {u"manifestVersion"_s, u"pythonStatus"_s, u"statusLine"_s}) {
+        const auto* label = window->findChild<WrappingLabel*>(name);
+        QVERIFY(label->text().endsWith(unbroken));
+        QCOMPARE(label->visibleLines(label->contentsRect().width()).join(QString()), label->text());
+        QTRY_VERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(name));
+        const QRect shown(label->mapTo(window.get(), QPoint()), label->size());
+        QVERIFY2(window->rect().contains(shown), qPrintable(name));
+    }
+}
+
 void TestInstallerWindow::typingKeepsTheCursor() {
     showAndStartUp();
     QTest::keyClicks(field(), u"abc"_s);
@@ -272,7 +319,7 @@ void TestInstallerWindow::pathsAreCutAfterTwoLines() {
     showAndStartUp();
     QCOMPARE(window->width(), 560);
     for (const QString& name : {u"scriptPath"_s, u"tokenPath"_s}) {
-        const auto* path = window->findChild<TwoLineLabel*>(name);
+        const auto* path = window->findChild<WrappingLabel*>(name);
         const QStringList lines = path->visibleLines(path->contentsRect().width());
         QCOMPARE(lines.size(), 2);
         QVERIFY(path->text().startsWith(lines.first()) && lines.last().endsWith(u'…'));

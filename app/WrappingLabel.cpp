@@ -1,4 +1,4 @@
-#include "TwoLineLabel.h"
+#include "WrappingLabel.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -7,16 +7,11 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
+WrappingLabel::WrappingLabel(TextStyle style, Tone tone, int maximumLines, QWidget* parent)
+    : StyledLabel(style, tone, parent)
+    , maximumLines(maximumLines) {}
 
-constexpr int maximumLines = 2;
-
-} // namespace
-
-TwoLineLabel::TwoLineLabel(QWidget* parent)
-    : StyledLabel(TextStyle::Footnote, Tone::Secondary, parent) {}
-
-QStringList TwoLineLabel::visibleLines(int width) const {
+QStringList WrappingLabel::visibleLines(int width) const {
     const QString whole = text();
     QTextLayout layout(whole, font());
     QTextOption wrapping;
@@ -27,7 +22,7 @@ QStringList TwoLineLabel::visibleLines(int width) const {
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(width);
-        if (lines.size() == maximumLines - 1) {
+        if (maximumLines > 0 && lines.size() == maximumLines - 1) {
             // The last line takes whatever is left and cuts it at its end.
             lines << fontMetrics().elidedText(whole.mid(line.textStart()), Qt::ElideRight, width);
             break;
@@ -38,24 +33,24 @@ QStringList TwoLineLabel::visibleLines(int width) const {
     return lines;
 }
 
-QSize TwoLineLabel::sizeHint() const {
+QSize WrappingLabel::sizeHint() const {
     const QMargins margins = contentsMargins();
     const int width = fontMetrics().horizontalAdvance(text()) + margins.left() + margins.right();
     return {width, heightForWidth(width)};
 }
 
-// As narrow as a cut line can get, so the path never widens the window.
-QSize TwoLineLabel::minimumSizeHint() const {
+// As narrow as a cut line can get, so no text ever widens the window.
+QSize WrappingLabel::minimumSizeHint() const {
     const QMargins margins = contentsMargins();
     return {fontMetrics().horizontalAdvance(u"…"_s) + margins.left() + margins.right(),
             textHeight(1)};
 }
 
-bool TwoLineLabel::hasHeightForWidth() const {
+bool WrappingLabel::hasHeightForWidth() const {
     return true;
 }
 
-int TwoLineLabel::heightForWidth(int width) const {
+int WrappingLabel::heightForWidth(int width) const {
     const QMargins margins = contentsMargins();
     const qsizetype lineCount = visibleLines(width - margins.left() - margins.right()).size();
     return textHeight(static_cast<int>(qMax<qsizetype>(lineCount, 1)));
@@ -63,14 +58,14 @@ int TwoLineLabel::heightForWidth(int width) const {
 
 // Measured in fractional pixels: the rounded metrics can leave the underscores of a path just
 // below the widget's last pixel row.
-int TwoLineLabel::textHeight(int lineCount) const {
+int WrappingLabel::textHeight(int lineCount) const {
     const QFontMetricsF metrics(font());
     const QMargins margins = contentsMargins();
     return qCeil(metrics.height() + (lineCount - 1) * metrics.lineSpacing()) + margins.top() +
            margins.bottom();
 }
 
-void TwoLineLabel::paintEvent(QPaintEvent*) {
+void WrappingLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));
     const QFontMetricsF metrics(font());
