@@ -3,6 +3,7 @@
 #include "BuildSettings.h"
 #include "PythonSearchPath.h"
 #include "ResolveManifest.h"
+#include "ScriptSignature.h"
 
 #include <QDir>
 #include <QStringDecoder>
@@ -75,16 +76,21 @@ std::optional<QString> decodeUtf8(const QByteArray& bytes) {
 
 } // namespace
 
+// Configuring refuses a key that does not decode, so only an empty setting gives no key.
 ContentView::ContentView(PlatformServices& platform, QObject* parent)
-    : ContentView(platform, QUrl(QString::fromUtf16(BuildSettings::manifestUrl), QUrl::StrictMode),
-                  QUrl(QString::fromUtf16(BuildSettings::pythonDownloadsUrl), QUrl::StrictMode),
-                  parent) {}
+    : ContentView(
+          platform, QUrl(QString::fromUtf16(BuildSettings::manifestUrl), QUrl::StrictMode),
+          QUrl(QString::fromUtf16(BuildSettings::pythonDownloadsUrl), QUrl::StrictMode),
+          ScriptSignature::decodeBase64(QString::fromLatin1(BuildSettings::scriptSigningKey), 32)
+              .value_or(QByteArray()),
+          parent) {}
 
 ContentView::ContentView(PlatformServices& platform, QUrl manifestURL, QUrl pythonDownloadURL,
-                         QObject* parent)
+                         QByteArray scriptSigningKey, QObject* parent)
     : QObject(parent)
     , manifestURL(std::move(manifestURL))
     , pythonDownloadURL(std::move(pythonDownloadURL))
+    , scriptSigningKey(std::move(scriptSigningKey))
     , platform(platform) {}
 
 const InstallerState& ContentView::state() const {
@@ -148,6 +154,7 @@ void ContentView::fetchManifest() {
     fields.manifestStatus = u"Loading…"_s;
     fields.manifestVersion = u"—"_s;
     fields.manifestScriptURL.reset();
+    fields.manifestSignature.reset();
     // Fetches may overlap: each applies its own answer when it arrives, the last one wins.
     platform.get({manifestURL, manifestIdleTimeout, manifestMaxBytes, std::nullopt, {}}, this,
                  [this](const HttpReply& reply) { applyManifestReply(reply); });
@@ -170,6 +177,7 @@ void ContentView::applyManifestReply(const HttpReply& reply) {
     } else {
         fields.manifestVersion = decoding.manifest->version;
         fields.manifestScriptURL = parseUrl(decoding.manifest->script_url);
+        fields.manifestSignature = decoding.manifest->signature;
         fields.manifestStatus = u"Latest available script."_s;
         fields.statusText = u"Loaded script version "_s + fields.manifestVersion + u'.';
     }
@@ -184,8 +192,10 @@ void ContentView::installScript() {
         Q_EMIT changed();
         return;
     }
-    // The version is read once: the request and both messages name the version of this click.
+    // The version and the signature are read once: the request, both messages and the check of
+    // the answer use those of this click.
     const QString version = fields.manifestVersion;
+    const QString signature = fields.manifestSignature.value_or(QString());
     const QUrl scriptUrl = *fields.manifestScriptURL;
     const QUrl requestUrl =
         parseUrl(scriptUrl.toString(QUrl::FullyEncoded) + u"?v="_s + version).value_or(scriptUrl);
@@ -194,17 +204,25 @@ void ContentView::installScript() {
         Q_EMIT changed();
         return;
     }
+    // Nothing could vouch for the script, so it is not even fetched.
+    if (!scriptSigningKey.isEmpty() && !fields.manifestSignature) {
+        fields.statusText = u"Error downloading script: the manifest carries no signature."_s;
+        Q_EMIT changed();
+        return;
+    }
     fields.isWorking = true;
     fields.statusText = u"Downloading script v"_s + version + u'…';
     // Each redirect hop is held to the same rule as the address itself.
     platform.get({requestUrl, scriptIdleTimeout, scriptMaxBytes, scriptDownloadDeadline,
                   isTrustedScriptAddress},
-                 this,
-                 [this, version](const HttpReply& reply) { applyScriptReply(reply, version); });
+                 this, [this, version, signature](const HttpReply& reply) {
+                     applyScriptReply(reply, version, signature);
+                 });
     Q_EMIT changed();
 }
 
-void ContentView::applyScriptReply(const HttpReply& reply, const QString& capturedVersion) {
+void ContentView::applyScriptReply(const HttpReply& reply, const QString& capturedVersion,
+                                   const QString& capturedSignature) {
     const auto fail = [this](const QString& message) {
         fields.isWorking = false;
         fields.statusText = message;
@@ -229,6 +247,11 @@ void ContentView::applyScriptReply(const HttpReply& reply, const QString& captur
     }
     if (!reply.body || reply.body->isEmpty()) {
         return fail(u"Error: downloaded script is empty."_s);
+    }
+    if (!scriptSigningKey.isEmpty() &&
+        !ScriptSignature::verifies(scriptSigningKey, capturedSignature, capturedVersion,
+                                   *reply.body)) {
+        return fail(u"Error downloading script: the script's signature does not verify."_s);
     }
     FileStatus written = platform.createFolder(scriptsFolderURL(), FileAccess::Default);
     if (written.ok) {

@@ -3,6 +3,7 @@
 #include "InstallerState.h"
 #include "PlatformServices.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -13,10 +14,11 @@ class ContentView : public QObject {
     Q_OBJECT
 
 public:
-    // With the manifest and Python downloads addresses the build was configured with.
+    // With the manifest and Python downloads addresses and the signing key the build was
+    // configured with.
     explicit ContentView(PlatformServices& platform, QObject* parent = nullptr);
     ContentView(PlatformServices& platform, QUrl manifestURL, QUrl pythonDownloadURL,
-                QObject* parent = nullptr);
+                QByteArray scriptSigningKey = {}, QObject* parent = nullptr);
 
     // A token file larger than this is not read; the token field holds at least this much.
     static constexpr qint64 maxTokenBytes = 64 * 1024;
@@ -25,6 +27,9 @@ public:
     const QUrl manifestURL;
     const QString scriptFileName = QStringLiteral("ZEPH_Export_Gallery_Stills.py");
     const QUrl pythonDownloadURL;
+    // The 32-byte Ed25519 public key every script must be signed with; empty: this build checks
+    // no signatures.
+    const QByteArray scriptSigningKey;
 
     const InstallerState& state() const;
 
@@ -59,7 +64,8 @@ Q_SIGNALS:
 
 private:
     void applyManifestReply(const HttpReply& reply);
-    void applyScriptReply(const HttpReply& reply, const QString& capturedVersion);
+    void applyScriptReply(const HttpReply& reply, const QString& capturedVersion,
+                          const QString& capturedSignature);
     QString tokenFolder() const;
 
     PlatformServices& platform;

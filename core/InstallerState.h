@@ -28,6 +28,8 @@ struct InstallerState {
     QString manifestVersion = QStringLiteral("—");
     // Where the last manifest says the script can be downloaded.
     std::optional<QUrl> manifestScriptURL;
+    // The script's signature as the last manifest gives it; nothing when it gives none.
+    std::optional<QString> manifestSignature;
     // The manifest channel: "Loading…" while a fetch is in flight, then its result.
     QString manifestStatus = QStringLiteral("Loading…");
 };

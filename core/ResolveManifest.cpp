@@ -52,5 +52,9 @@ ResolveManifest::Decoding ResolveManifest::decode(const QByteArray& body) {
     if (!scriptUrl) {
         return {std::nullopt, error};
     }
-    return {ResolveManifest{std::move(*version), std::move(*scriptUrl)}, {}};
+    std::optional<QString> signature;
+    if (const auto member = object.constFind("signature"_L1); member != object.constEnd()) {
+        signature = member->toString();
+    }
+    return {ResolveManifest{std::move(*version), std::move(*scriptUrl), std::move(signature)}, {}};
 }
