@@ -32,7 +32,16 @@ public:
     // Delivers the answer to request `index` (in the order asked), as the main loop would:
     // dropped when its receiver is gone.
     void answer(std::size_t index, const HttpReply& reply);
-    static HttpReply answered(int statusCode, const QByteArray& body);
+
+    // Plays one step of a case file on this machine; false for a verb it does not know:
+    //   file SCRIPT|TOKEN BYTES · file-of-size SCRIPT|TOKEN N · folder-error TEXT · write-error
+    //   TEXT probe exited|timed-out CODE OUTPUT · answer N|last REPLY (N counts from 0)
+    // REPLY: "200 BODY", "204 (none)" (no body), "failed DESCRIPTION", "too-large", "overdue",
+    // "redirect-refused".
+    bool play(const QByteArray& verb, const QByteArray& argument);
+    // `text` with the installer's paths below the home folder written as SCRIPT, SCRIPTS (its
+    // folder), TOKEN and ZEPH (its folder).
+    QString named(QString text) const;
 
     std::vector<PendingGet> gets;
     QList<ProcessRequest> processRuns;
@@ -41,12 +50,10 @@ public:
     std::function<void()> whileProcessRuns;
 
     QString home = QStringLiteral("/home/tester");
-    // Files and their bytes; a folder is a path mapped to a null QByteArray.
     QMap<QString, QByteArray> files;
-    QMap<QString, FileAccess> fileAccess;
     QString createFolderError; // non-empty: createFolder fails with it
     QString writeError;        // non-empty: writeFileAtomically fails with it
-    // "get", "run", "exists", "read", "mkdir" ("… private" for OwnerOnly), "write", "open",
-    // "quit", each with its argument.
+    // "get URL", "run PROGRAM ARGUMENTS", "exists PATH", "read PATH", "mkdir PATH", "write PATH"
+    // (both with " private" for FileAccess::OwnerOnly), "open URL", "quit".
     mutable QStringList calls;
 };
