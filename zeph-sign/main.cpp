@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 
 #include <sodium.h>
 
@@ -101,6 +102,11 @@ int keygen(const QStringList& values) {
     unsigned char seed[crypto_sign_SEEDBYTES];
     unsigned char publicKey[crypto_sign_PUBLICKEYBYTES];
     unsigned char secretKey[crypto_sign_SECRETKEYBYTES];
+    // Whichever way the command ends, the secret does not stay behind in freed memory.
+    const auto forget = qScopeGuard([&] {
+        sodium_memzero(seed, sizeof seed);
+        sodium_memzero(secretKey, sizeof secretKey);
+    });
     randombytes_buf(seed, sizeof seed);
     crypto_sign_seed_keypair(publicKey, secretKey, seed);
     const QByteArray path = QFile::encodeName(values[0]);
@@ -137,6 +143,7 @@ int manifest(const QStringList& values) {
     unsigned char publicKey[crypto_sign_PUBLICKEYBYTES];
     unsigned char secretKey[crypto_sign_SECRETKEYBYTES];
     unsigned char signature[crypto_sign_BYTES];
+    const auto forget = qScopeGuard([&] { sodium_memzero(secretKey, sizeof secretKey); });
     crypto_sign_seed_keypair(publicKey, secretKey, bytes(*seed));
     crypto_sign_detached(signature, nullptr, bytes(message),
                          static_cast<unsigned long long>(message.size()), secretKey);
