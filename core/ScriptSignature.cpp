@@ -14,6 +14,10 @@ QByteArray ScriptSignature::signedBytes(const QString& version, const QByteArray
     return version.toUtf8() + '\n' + script;
 }
 
+bool ScriptSignature::isSignable(const QString& version) {
+    return !version.contains(u'\n');
+}
+
 std::optional<QByteArray> ScriptSignature::decodeBase64(QStringView text, qsizetype size) {
     // The decoder itself is lenient; encoding its result again must give back the very text.
     QByteArray decoded = QByteArray::fromBase64(text.toLatin1());
@@ -25,7 +29,8 @@ std::optional<QByteArray> ScriptSignature::decodeBase64(QStringView text, qsizet
 
 bool ScriptSignature::verifies(const QByteArray& publicKey, const QString& signature,
                                const QString& version, const QByteArray& script) {
-    if (sodium_init() < 0 || publicKey.size() != crypto_sign_PUBLICKEYBYTES) {
+    if (sodium_init() < 0 || publicKey.size() != crypto_sign_PUBLICKEYBYTES ||
+        !isSignable(version)) {
         return false;
     }
     const std::optional<QByteArray> signatureBytes = decodeBase64(signature, crypto_sign_BYTES);

@@ -28,9 +28,8 @@ void TestZephSign::cases() {
     QFETCH(Case, testCase);
     QTemporaryDir folder;
     QMap<QByteArray, QByteArray> kept;
-    QProcess zephSign;
-    zephSign.setWorkingDirectory(folder.path());
     QByteArray out, err;
+    int exitCode = 0;
     const mode_t umask = ::umask(022);
     const auto restoreUmask = qScopeGuard([umask] { ::umask(umask); });
     for (const auto& [verb, argument] : testCase.steps) {
@@ -40,16 +39,24 @@ void TestZephSign::cases() {
                                     ? words.value(1).chopped(1)
                                     : words[0];
         QFile file(folder.filePath(QString::fromUtf8(name)));
-        if (verb == "zeph-sign") {
+        if (verb.startsWith("zeph-sign")) {
             QStringList arguments;
             for (const QByteArray& word : argument.split(' ')) {
                 arguments << QString::fromUtf8(word.startsWith('$') ? kept.value(word.mid(1))
                                                                     : word);
             }
+            QProcess zephSign;
+            zephSign.setWorkingDirectory(folder.path());
+            if (verb == "zeph-sign-into-a-full-disk") {
+                zephSign.setStandardOutputFile(u"/dev/full"_s);
+            }
             zephSign.start(QStringLiteral(ZEPH_SIGN_EXECUTABLE), arguments);
             QVERIFY(zephSign.waitForFinished());
+            exitCode = zephSign.exitCode();
             out = zephSign.readAllStandardOutput();
             err = zephSign.readAllStandardError();
+        } else if (verb == "fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(file.fileName()).constData(), 0600), 0);
         } else if (verb == "umask") {
             ::umask(argument.toUInt(nullptr, 8));
         } else if (verb == "keep") {
@@ -68,7 +75,7 @@ void TestZephSign::cases() {
             const QByteArray content =
                 file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
             const QStringList lines{
-                u"exit: %1"_s.arg(zephSign.exitCode()),
+                u"exit: %1"_s.arg(exitCode),
                 u"stdout: "_s + QString::fromUtf8(out),
                 u"stderr: "_s + QString::fromUtf8(err),
                 u"key length: %1"_s.arg(out.trimmed().size()),

@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QScopeGuard>
@@ -38,12 +39,21 @@ struct Failure {
     int status = usageError;
 };
 
-void print(std::FILE* stream, const QString& text) {
-    std::fputs((text + u'\n').toLocal8Bit().constData(), stream);
-}
-
 QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// False when the text could not be written out whole (a closed or full standard output).
+bool print(std::FILE* stream, const QString& text) {
+    return std::fputs((text + u'\n').toLocal8Bit().constData(), stream) >= 0 &&
+           std::fflush(stream) == 0;
+}
+
+// Standard output is what a release script keeps: it must have taken everything.
+void printResult(const QString& text) {
+    if (!print(stdout, text)) {
+        throw Failure{u"cannot write to standard output: %1"_s.arg(systemError(errno)), rejected};
+    }
 }
 
 // The values of `options`, each required, then exactly `fileCount` further arguments.
@@ -60,6 +70,9 @@ QStringList parse(const QStringList& arguments, const QStringList& options, qsiz
         if (!parser.isSet(option)) {
             throw Failure{u"--%1 is missing.\n"_s.arg(option) + usage};
         }
+        if (parser.values(option).size() > 1) {
+            throw Failure{u"--%1 is given more than once.\n"_s.arg(option) + usage};
+        }
         values << parser.value(option);
     }
     if (parser.positionalArguments().size() != fileCount) {
@@ -69,6 +82,10 @@ QStringList parse(const QStringList& arguments, const QStringList& options, qsiz
 }
 
 QByteArray readFile(const QString& path) {
+    // Reading a FIFO or a device could wait for ever or never end.
+    if (QFileInfo::exists(path) && !QFileInfo(path).isFile()) {
+        throw Failure{u"%1 is not a regular file."_s.arg(path)};
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         throw Failure{u"cannot read %1: %2"_s.arg(path, file.errorString())};
@@ -128,7 +145,15 @@ int keygen(const QStringList& values) {
         ::unlink(path.constData());
         throw Failure{u"cannot write %1: %2"_s.arg(values[0], systemError(error)), rejected};
     }
-    print(stdout, base64(publicKey, sizeof publicKey));
+    // A key pair whose public half nobody saw is of no use, and its file would block the name.
+    if (!print(stdout, base64(publicKey, sizeof publicKey))) {
+        const int error = errno;
+        ::unlink(path.constData());
+        throw Failure{
+            u"cannot write the public key to standard output (%1); no key was kept."_s.arg(
+                systemError(error)),
+            rejected};
+    }
     return 0;
 }
 
@@ -138,6 +163,9 @@ int manifest(const QStringList& values) {
     if (!seed) {
         throw Failure{
             u"%1 is not a secret key file (the base64 of a 32-byte seed)."_s.arg(values[0])};
+    }
+    if (!ScriptSignature::isSignable(values[1])) {
+        throw Failure{u"the version must not contain a line feed."_s};
     }
     const QByteArray message = ScriptSignature::signedBytes(values[1], readFile(values[3]));
     unsigned char publicKey[crypto_sign_PUBLICKEYBYTES];
@@ -150,7 +178,7 @@ int manifest(const QStringList& values) {
     const QJsonObject object{{u"version"_s, values[1]},
                              {u"script_url"_s, values[2]},
                              {u"signature"_s, base64(signature, sizeof signature)}};
-    std::fputs(QJsonDocument(object).toJson().constData(), stdout);
+    printResult(QString::fromUtf8(QJsonDocument(object).toJson()).trimmed());
     return 0;
 }
 
@@ -171,7 +199,7 @@ int verify(const QStringList& values) {
                                    decoding.manifest->version, script)) {
         throw Failure{u"the signature does not verify."_s, rejected};
     }
-    print(stdout, u"The signature verifies."_s);
+    printResult(u"The signature verifies."_s);
     return 0;
 }
 
