@@ -1,7 +1,7 @@
 // Prints one table: how soon the window first paints after a cold start, against bare Qt; what a
 // download costs in memory against a server that writes without waiting; and how fast a script
-// installs from a server on this machine. Each figure is the
-// median of several runs, each in a fresh process, so that one run's peak does not hide the next.
+// installs from a server on this machine. Each figure is the median of several runs, each in a
+// fresh process, so that one run's peak does not hide the next.
 // Run it through scripts/bench.sh, on a quiet machine.
 
 #include "ContentView.h"

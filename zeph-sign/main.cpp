@@ -158,8 +158,13 @@ int keygen(const QStringList& values) {
 }
 
 int manifest(const QStringList& values) {
-    const std::optional<QByteArray> seed = ScriptSignature::decodeBase64(
+    std::optional<QByteArray> seed = ScriptSignature::decodeBase64(
         QString::fromLatin1(readFile(values[0]).trimmed()), crypto_sign_SEEDBYTES);
+    const auto forgetSeed = qScopeGuard([&] {
+        if (seed) {
+            sodium_memzero(seed->data(), static_cast<size_t>(seed->size()));
+        }
+    });
     if (!seed) {
         throw Failure{
             u"%1 is not a secret key file (the base64 of a 32-byte seed)."_s.arg(values[0])};
