@@ -1,4 +1,3 @@
-#include "CaseFile.h"
 #include "ContentView.h"
 #include "FakePlatformServices.h"
 
@@ -7,146 +6,497 @@
 #include <memory>
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(HttpReply)
+Q_DECLARE_METATYPE(ProcessResult)
 
 namespace {
 
-QByteArray manifest(const QByteArray& versionAndUrl) {
-    const QList<QByteArray> parts = Case::words(versionAndUrl, 2);
-    return "200 {\"version\":\"" + parts[0] + "\",\"script_url\":\"" + parts.value(1) + "\"}";
+using Fake = FakePlatformServices;
+using Outcome = HttpReply::Outcome;
+
+const QString downloadError = u"Error downloading script: "_s;
+const QString notHttps = downloadError + u"the script address must use HTTPS."_s;
+const QString notVerified = downloadError + u"the script's signature does not verify."_s;
+const QString installed = u"Installed script v1.4. Restart Resolve to load it."_s;
+
+HttpReply ok(const QByteArray& body, int statusCode = 200) {
+    return {Outcome::Answered, {}, statusCode, body};
 }
 
-// Every field of the view's state and what the fake saw, one line each, with the paths below the
-// home folder named as the user knows them.
-QStringList shown(const ContentView& view, const FakePlatformServices& platform) {
-    const InstallerState& state = view.state();
-    QStringList flags;
-    for (const auto& [on, name] : {std::pair(state.pythonInstalled, "python"),
-                                   {state.installedScript, "script"},
-                                   {state.savedToken, "saved"},
-                                   {state.allSet, "allSet"},
-                                   {state.isWorking, "working"}}) {
-        flags << QString::fromLatin1(on ? name : "");
-    }
-    QStringList lines{
-        u"status: "_s + state.statusText,
-        u"manifest: "_s + state.manifestStatus,
-        u"version: "_s + state.manifestVersion,
-        u"url: "_s + state.manifestScriptURL.value_or(QUrl(u"none"_s)).toString(),
-        u"python: "_s + state.pythonStatus,
-        u"token: "_s + state.token,
-        (u"flags: "_s + flags.join(u' ')).simplified(),
-        u"calls: "_s + platform.calls.join(u", "_s),
-        u"files: %1, requests: %2"_s.arg(platform.files.size()).arg(platform.gets.size())};
-    for (auto file = platform.files.begin(); file != platform.files.end(); ++file) {
-        lines << u"file "_s + file.key() + u": "_s + QString::fromUtf8(file.value());
-    }
-    if (!platform.gets.empty()) {
-        const HttpRequest& last = platform.gets.back().request;
-        lines << u"request: %1 %2s %3 %4s"_s.arg(last.url.toString(QUrl::FullyEncoded))
-                     .arg(last.idleTimeout.count() / 1000)
-                     .arg(last.maxBodyBytes)
-                     .arg(last.deadline.value_or(std::chrono::milliseconds(0)).count() / 1000);
-    }
-    for (QString& line : lines) {
-        line = platform.named(line);
-    }
-    return lines;
+HttpReply failed(Outcome outcome, const QString& description = {}) {
+    return {outcome, description, 0, std::nullopt};
+}
+
+HttpReply manifest(const QString& version, const QString& url, const QByteArray& more = {}) {
+    return ok(
+        u"{\"version\":\"%1\",\"script_url\":\"%2\"%3}"_s.arg(version, url, QString::fromUtf8(more))
+            .toUtf8());
 }
 
 } // namespace
 
-// The installer's rules over a scripted platform, case by case from data/ContentView.cases:
-// every message, the order of the platform calls, what is written, and network answers delivered
-// in whatever order a case chooses.
+// The installer's rules over a scripted platform: every message, the platform calls in their
+// order, what is written, and network answers delivered in whatever order a test chooses.
 class TestContentView : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void rules_data();
-    void rules();
+    void init();
+    void startUpRunsEachStepInOrder();
+    void completionRule_data();
+    void completionRule();
+    void manifest_data();
+    void manifest();
+    void overlappingFetchesLastArrivalWins();
+    void scriptRequest_data();
+    void scriptRequest();
+    void redirectHop_data();
+    void redirectHop();
+    void download_data();
+    void download();
+    void probe_data();
+    void probe();
+    void loadSavedToken_data();
+    void loadSavedToken();
+    void saveToken_data();
+    void saveToken();
+    void openTokenFile_data();
+    void openTokenFile();
+    void signedScript_data();
+    void signedScript();
+    void desktop();
     void answerAfterTheWindowClosedIsIgnored();
 
 private:
-    void play(ContentView& view, FakePlatformServices& platform, const QByteArray& verb,
-              const QByteArray& argument);
+    void build(const QByteArray& signingKey = {});
+    const InstallerState& state() const;
+    // A manifest naming `url` at `version`, then a click on "Install Script".
+    void installFrom(const QString& url, const QString& version = u"1.4"_s);
+    // The latest request: "URL IDLE MAX_BYTES [DEADLINE]".
+    QString lastRequest() const;
+
+    std::unique_ptr<Fake> platform;
+    std::unique_ptr<ContentView> view;
 };
 
-void TestContentView::rules_data() {
-    addCaseRows(u"ContentView.cases"_s);
+void TestContentView::init() {
+    platform = std::make_unique<Fake>();
+    build();
 }
 
-void TestContentView::rules() {
-    QFETCH(Case, testCase);
-    FakePlatformServices platform;
-    QByteArray key;
-    for (const Case::Step& step : testCase.steps) {
-        key = step.verb == "signing-key" ? QByteArray::fromBase64(step.argument) : key;
+void TestContentView::build(const QByteArray& signingKey) {
+    view = std::make_unique<ContentView>(*platform, QUrl(u"https://manifest.invalid/latest.json"_s),
+                                         QUrl(u"https://python.invalid/downloads/"_s),
+                                         QByteArray::fromBase64(signingKey));
+}
+
+const InstallerState& TestContentView::state() const {
+    return view->state();
+}
+
+void TestContentView::installFrom(const QString& url, const QString& version) {
+    view->fetchManifest();
+    platform->answerLast(::manifest(version, url));
+    view->installScript();
+}
+
+QString TestContentView::lastRequest() const {
+    const HttpRequest& request = platform->gets.back().request;
+    return u"%1 %2s %3"_s.arg(request.url.toString(QUrl::FullyEncoded))
+               .arg(request.idleTimeout / 1s)
+               .arg(request.maxBodyBytes) +
+           (request.deadline ? u" %1s"_s.arg(*request.deadline / 1s) : QString());
+}
+
+// Each step runs to its end before the next, and only the probe writes the status line.
+void TestContentView::startUpRunsEachStepInOrder() {
+    platform->files[Fake::tokenFile] = "tok";
+    view->startUp();
+    QCOMPARE(platform->calls,
+             QStringList({u"get https://manifest.invalid/latest.json"_s,
+                          u"run /usr/bin/env python3 --version"_s, u"exists "_s + Fake::tokenFile,
+                          u"read "_s + Fake::tokenFile, u"exists "_s + Fake::scriptFile}));
+    QCOMPARE(lastRequest(), u"https://manifest.invalid/latest.json 20s 1048576"_s);
+    QVERIFY(!platform->gets.back().request.acceptsRedirect);
+    QCOMPARE(platform->processRuns.first().timeout, 10s);
+    QCOMPARE(state().statusText, u"Python detected."_s);
+    QCOMPARE(state().token, u"tok"_s);
+}
+
+void TestContentView::completionRule_data() {
+    QTest::addColumn<QStringList>("onDisk");
+    QTest::addColumn<int>("probeExit");
+    QTest::addColumn<QString>("typed"); // null: nothing typed
+    QTest::addColumn<bool>("checkStatus");
+    QTest::addColumn<QString>("outcome"); // "all set" or not, then the status line
+    const QStringList both{u"script"_s, u"token"_s}, script{u"script"_s};
+    const QString done = u"all set: All set. You can close this installer."_s;
+    const QString notYet = u"not set: Not finished yet."_s;
+    QTest::newRow("a saved token")
+        << both << 0 << QString() << false << u"all set: Python detected."_s;
+    QTest::newRow("no script") << QStringList{u"token"_s} << 0 << QString() << true << notYet;
+    QTest::newRow("no Python") << both << 127 << QString() << true << notYet;
+    QTest::newRow("typing judges nothing")
+        << script << 0 << u" t "_s << false << u"not set: Python detected."_s;
+    QTest::newRow("a typed token counts at Check status")
+        << script << 0 << u" t "_s << true << done;
+    QTest::newRow("only blanks typed") << script << 0 << u" \t\n"_s << true << notYet;
+    QTest::newRow("a saved token, the field cleared") << both << 0 << u""_s << true << done;
+}
+
+void TestContentView::completionRule() {
+    QFETCH(QStringList, onDisk);
+    QFETCH(int, probeExit);
+    QFETCH(QString, typed);
+    QFETCH(bool, checkStatus);
+    if (onDisk.contains(u"script"_s)) {
+        platform->files[Fake::scriptFile] = "print()";
     }
-    ContentView view(platform, QUrl(u"https://manifest.invalid/latest.json"_s),
-                     QUrl(u"https://python.invalid/downloads/"_s), key);
-    for (const Case::Step& step : testCase.steps) {
-        play(view, platform, step.verb, step.argument);
-        if (QTest::currentTestFailed()) {
-            return;
-        }
+    if (onDisk.contains(u"token"_s)) {
+        platform->files[Fake::tokenFile] = "tok";
+    }
+    platform->processResult.exitCode = probeExit;
+    view->startUp();
+    if (!typed.isNull()) {
+        view->setToken(typed);
+    }
+    if (checkStatus) {
+        view->checkStatus();
+    }
+    QTEST((state().allSet ? u"all set: "_s : u"not set: "_s) + state().statusText, "outcome");
+}
+
+void TestContentView::manifest_data() {
+    QTest::addColumn<HttpReply>("reply");
+    QTest::addColumn<QString>("shown"); // manifest status | status line | version | script URL
+    QTest::newRow("loaded")
+        << ::manifest(u"1.4"_s, u"https://a.invalid/s"_s)
+        << u"Latest available script.|Loaded script version 1.4.|1.4|https://a.invalid/s"_s;
+    QTest::newRow("404 still read, its address none")
+        << ok(R"({"version":"","script_url":"x y"})", 404)
+        << u"Latest available script.|Loaded script version .||"_s;
+    QTest::newRow("not a manifest") << ok(R"({"version":"1"})")
+                                    << u"Could not parse version file.|Manifest parse error: The "
+                                       "key “script_url” is missing.|—|"_s;
+    QTest::newRow("failed")
+        << failed(Outcome::Failed, u"Connection refused"_s)
+        << u"Could not load latest version (network).|Manifest error: Connection refused|—|"_s;
+    QTest::newRow("too large") << failed(Outcome::TooLarge)
+                               << u"Could not load latest version (network).|Manifest error: the "
+                                  "response is larger than 1 MiB.|—|"_s;
+    QTest::newRow("no body")
+        << HttpReply{Outcome::Answered, {}, 204, std::nullopt}
+        << u"Could not load latest version.|Manifest error: empty response.|—|"_s;
+}
+
+// Each fetch starts afresh: it forgets what the one before brought until its own answer comes.
+void TestContentView::manifest() {
+    QFETCH(HttpReply, reply);
+    installFrom(u"https://old.invalid/s"_s);
+    view->fetchManifest();
+    const auto shown = [this] {
+        return QStringList{state().manifestStatus, state().statusText, state().manifestVersion,
+                           state().manifestScriptURL.value_or(QUrl()).toString()}
+            .join(u'|');
+    };
+    QCOMPARE(shown(), u"Loading…|Downloading script v1.4…|—|"_s);
+    platform->answerLast(reply);
+    QTEST(shown(), "shown");
+}
+
+void TestContentView::overlappingFetchesLastArrivalWins() {
+    view->fetchManifest();
+    view->fetchManifest();
+    platform->answer(1, ::manifest(u"2"_s, u"https://a.invalid/2"_s));
+    platform->answer(0, ::manifest(u"1"_s, u"https://a.invalid/1"_s));
+    QCOMPARE(state().manifestScriptURL, QUrl(u"https://a.invalid/1"_s));
+}
+
+void TestContentView::scriptRequest_data() {
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QString>("request"); // as lastRequest(), or the status line when none is made
+    const QString limits = u" 30s 67108864 300s"_s;
+    QTest::newRow("https") << u"https://h.invalid/s.py"_s << u"7"_s
+                           << u"https://h.invalid/s.py?v=7"_s + limits;
+    QTest::newRow("a query of its own") << u"https://h.invalid/s?id=7"_s << u"1.4.0"_s
+                                        << u"https://h.invalid/s?id=7?v=1.4.0"_s + limits;
+    QTest::newRow("a version that does not join")
+        << u"https://h.invalid/s.py"_s << u"1 2"_s << u"https://h.invalid/s.py"_s + limits;
+    QTest::newRow("http to this machine")
+        << u"http://127.0.0.1:9/s"_s << u"7"_s << u"http://127.0.0.1:9/s?v=7"_s + limits;
+    QTest::newRow("http elsewhere") << u"http://192.168.1.2/s"_s << u"7"_s << notHttps;
+    QTest::newRow("file") << u"file:///etc/passwd"_s << u"7"_s << notHttps;
+    QTest::newRow("no address") << u""_s << u"7"_s
+                                << u"Script URL not available yet. Try Refresh version."_s;
+}
+
+// The request names the version clicked, and so does the status line while it runs.
+void TestContentView::scriptRequest() {
+    QFETCH(QString, url);
+    QFETCH(QString, version);
+    installFrom(url, version);
+    const bool requested = platform->gets.size() == 2;
+    QTEST(requested ? lastRequest() : state().statusText, "request");
+    QCOMPARE(state().isWorking, requested);
+    if (requested) {
+        QCOMPARE(state().statusText, u"Downloading script v%1…"_s.arg(version));
     }
 }
 
-void TestContentView::play(ContentView& view, FakePlatformServices& platform,
-                           const QByteArray& verb, const QByteArray& argument) {
-    const std::map<QByteArray, void (ContentView::*)()> actions{
-        {"start", &ContentView::startUp},
-        {"check", &ContentView::checkStatus},
-        {"fetch", &ContentView::fetchManifest},
-        {"install", &ContentView::installScript},
-        {"python", &ContentView::checkPython},
-        {"load-token", &ContentView::loadSavedToken},
-        {"save", &ContentView::saveToken},
-        {"open-token-file", &ContentView::openTokenFile},
-        {"open-python", &ContentView::openPythonDownloads},
-        {"open-scripts", &ContentView::openScriptsFolder},
-        {"close", &ContentView::closeInstaller}};
-    const QString text = QString::fromUtf8(argument);
-    const QList<QByteArray> words = Case::words(argument, 3);
-    if (platform.play(verb, argument)) {
-        return;
+void TestContentView::redirectHop_data() {
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("https") << u"https://b.invalid/s"_s << true;
+    QTest::newRow("127.9.8.7") << u"http://127.9.8.7:9/s"_s << true;
+    QTest::newRow("localhost") << u"http://localhost/s"_s << true;
+    QTest::newRow("::1") << u"http://[::1]/s"_s << true;
+    QTest::newRow("127.255.0.0") << u"http://127.255.0.0/s"_s << true;
+    QTest::newRow("127.0.0.1.evil.invalid") << u"http://127.0.0.1.evil.invalid/s"_s << false;
+    QTest::newRow("192.168.1.2") << u"http://192.168.1.2/s"_s << false;
+    QTest::newRow("127.0.0.256") << u"http://127.0.0.256/s"_s << false;
+    QTest::newRow("0.0.0.0") << u"http://0.0.0.0/s"_s << false;
+    QTest::newRow("file") << u"file:///etc/passwd"_s << false;
+    QTest::newRow("https without a host") << u"https:///s"_s << false;
+}
+
+// Every hop of the script's download is held to the rule of its address.
+void TestContentView::redirectHop() {
+    QFETCH(QString, to);
+    installFrom(u"https://cdn.invalid/s.py"_s);
+    const HttpRequest& request = platform->gets.back().request;
+    QTEST(request.acceptsRedirect(QUrl(to)), "taken");
+}
+
+void TestContentView::download_data() {
+    QTest::addColumn<HttpReply>("reply");
+    QTest::addColumn<QString>("writeError");
+    QTest::addColumn<QString>("status");
+    const QString code302 = downloadError + u"the server answered with HTTP status 302."_s;
+    const QString late = downloadError + u"the download did not finish within 5 minutes."_s;
+    QTest::newRow("200") << ok("print('zeph')\n") << u""_s << installed;
+    QTest::newRow("203") << ok("print('zeph')\n", 203) << u""_s << installed;
+    QTest::newRow("302 with a page") << ok("<html>moved</html>", 302) << u""_s << code302;
+    QTest::newRow("failed") << failed(Outcome::Failed, u"Connection closed"_s) << u""_s
+                            << downloadError + u"Connection closed"_s;
+    QTest::newRow("too large") << failed(Outcome::TooLarge) << u""_s
+                               << downloadError + u"the script is larger than 64 MiB."_s;
+    QTest::newRow("overdue") << failed(Outcome::DeadlineExceeded) << u""_s << late;
+    QTest::newRow("redirect refused") << failed(Outcome::RedirectRefused) << u""_s << notHttps;
+    QTest::newRow("empty") << ok("") << u""_s << u"Error: downloaded script is empty."_s;
+    QTest::newRow("write fails") << ok("print()") << u"Disk full"_s
+                                 << u"Error installing script: Disk full"_s;
+}
+
+// Clicked at 1.4, 2.0 arriving before the script: the messages name the version clicked. Only a
+// script that is written counts as installed; a failure leaves nothing behind.
+void TestContentView::download() {
+    QFETCH(HttpReply, reply);
+    QFETCH(QString, writeError);
+    platform->files[Fake::tokenFile] = "tok";
+    view->startUp();
+    installFrom(u"https://cdn.invalid/s.py"_s);
+    view->fetchManifest();
+    platform->answerLast(::manifest(u"2.0"_s, u"https://cdn.invalid/s.py"_s));
+    platform->writeError = writeError;
+    platform->calls.clear();
+    platform->answer(2, reply);
+    QTEST(state().statusText, "status");
+    const bool installs = state().statusText == installed;
+    QCOMPARE(state().isWorking, false);
+    QCOMPARE(state().installedScript, installs);
+    QCOMPARE(state().allSet, installs);
+    QCOMPARE(platform->files.value(Fake::scriptFile, "(none)"), installs ? *reply.body : "(none)");
+    if (installs || !writeError.isEmpty()) {
+        QCOMPARE(platform->calls,
+                 QStringList({u"mkdir "_s + Fake::scriptsFolder, u"write "_s + Fake::scriptFile}));
     }
-    if (actions.contains(verb)) {
-        (view.*actions.at(verb))();
-    } else if (verb == "type") {
-        view.setToken(text);
-    } else if (verb == "while-probing") {
-        platform.whileProcessRuns = [=, this, &view, &platform] {
-            const InstallerState& state = view.state();
-            platform.calls << state.pythonStatus + (state.allSet ? u" allSet"_s : QString());
-            play(view, platform, words[0], Case::words(argument, 2).value(1));
-        };
-    } else if (verb == "note-status") {
-        platform.calls << view.state().statusText;
-    } else if (verb == "note-probe-timeout") {
-        platform.calls << u"%1 ms"_s.arg(platform.processRuns.first().timeout.count());
-    } else if (verb == "manifest") {
-        view.fetchManifest();
-        platform.play("answer", "last " + manifest(argument));
-    } else if (verb == "redirect") {
-        const HttpRequest& last = platform.gets.back().request;
-        const bool taken =
-            last.acceptsRedirect && last.acceptsRedirect(QUrl(QString::fromUtf8(words[0])));
-        QCOMPARE(QByteArray(taken ? "taken" : "refused"), words.value(1));
-    } else if (verb == "expect") {
-        const QStringList lines = shown(view, platform);
-        QVERIFY2(lines.contains(text), qPrintable(text + u"\nnot in:\n"_s + lines.join(u'\n')));
-    } else {
-        QVERIFY2(verb == "signing-key", verb.constData());
+}
+
+void TestContentView::probe_data() {
+    QTest::addColumn<ProcessResult>("result");
+    QTest::addColumn<QString>("shown"); // Python status | status line
+    using Run = ProcessResult::Outcome;
+    const QString none = u"Python not found|Python not found. Install Python to continue."_s;
+    QTest::newRow("found, trimmed, its inner line break kept")
+        << ProcessResult{Run::Exited, 0, " PYTHON 3.9\nextra\n"}
+        << u"PYTHON 3.9\nextra|Python detected."_s;
+    QTest::newRow("exit 1") << ProcessResult{Run::Exited, 1, "Python 3.9"} << none;
+    QTest::newRow("no “python” in it") << ProcessResult{Run::Exited, 0, "3.12.1"} << none;
+    QTest::newRow("not UTF-8") << ProcessResult{Run::Exited, 0, "Python 3\xc3"} << none;
+    QTest::newRow("timed out") << ProcessResult{Run::TimedOut, 0, "Python 3"} << none;
+}
+
+void TestContentView::probe() {
+    QFETCH(ProcessResult, result);
+    QFETCH(QString, shown);
+    platform->processResult = result;
+    view->checkPython();
+    QCOMPARE(state().pythonStatus + u'|' + state().statusText, shown);
+    QCOMPARE(state().pythonInstalled, shown.endsWith(u"Python detected."_s));
+}
+
+void TestContentView::loadSavedToken_data() {
+    QTest::addColumn<QByteArray>("onDisk");
+    QTest::addColumn<QString>("token"); // empty: no saved token
+    QTest::newRow("trimmed") << " abc123 \n"_ba << u"abc123"_s;
+    QTest::newRow("an inner line break kept") << "a\nb\n"_ba << u"a\nb"_s;
+    QTest::newRow("only blanks") << " \t\r\n"_ba << u""_s;
+    QTest::newRow("64 KiB") << QByteArray(65536, 't') << QString(65536, u't');
+    QTest::newRow("64 KiB and one") << QByteArray(65537, 't') << u""_s;
+    QTest::newRow("not UTF-8") << "tok\xff"_ba << u""_s;
+}
+
+void TestContentView::loadSavedToken() {
+    QFETCH(QByteArray, onDisk);
+    QFETCH(QString, token);
+    platform->files[Fake::tokenFile] = onDisk;
+    view->loadSavedToken();
+    QCOMPARE(state().token, token);
+    QCOMPARE(state().savedToken, !token.isEmpty());
+}
+
+void TestContentView::saveToken_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("folderError");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QByteArray>("saved");
+    QTest::addColumn<QStringList>("calls");
+    const QString error = u"“/home/tester/.zeph” belongs to another user."_s;
+    const QStringList calls{u"mkdir "_s + Fake::tokenFolder + u" private"_s,
+                            u"write "_s + Fake::tokenFile + u" private"_s};
+    QTest::newRow("trimmed") << u" tok-123 \n"_s << u""_s << u"Token saved."_s << "tok-123"_ba
+                             << calls;
+    QTest::newRow("blank") << u" \n\t"_s << u""_s << u"Token is empty."_s << "(none)"_ba
+                           << QStringList();
+    QTest::newRow("a folder of another user")
+        << u"tok"_s << error << u"Error saving token: "_s + error << "(none)"_ba << calls.mid(0, 1);
+}
+
+// The field keeps what was typed; the file holds the trimmed token, readable by the user alone.
+void TestContentView::saveToken() {
+    QFETCH(QString, typed);
+    QFETCH(QString, folderError);
+    QFETCH(QByteArray, saved);
+    platform->createFolderError = folderError;
+    view->setToken(typed);
+    view->saveToken();
+    QTEST(state().statusText, "status");
+    QTEST(platform->calls, "calls");
+    QCOMPARE(platform->files.value(Fake::tokenFile, "(none)"), saved);
+    QCOMPARE(state().savedToken, saved != "(none)");
+    QCOMPARE(state().isWorking, false);
+    QCOMPARE(state().token, typed);
+}
+
+void TestContentView::openTokenFile_data() {
+    QTest::addColumn<QByteArray>("onDisk"); // empty: no file
+    QTest::addColumn<QString>("folderError");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QStringList>("calls");
+    const QString error = u"“/home/tester/.zeph” is not a folder."_s;
+    const QString exists = u"exists "_s + Fake::tokenFile,
+                  open = u"open file://"_s + Fake::tokenFile;
+    const QString mkdir = u"mkdir "_s + Fake::tokenFolder + u" private"_s;
+    QTest::newRow("created empty")
+        << ""_ba << u""_s << u"Opened token file."_s
+        << QStringList{exists, mkdir, u"write "_s + Fake::tokenFile + u" private"_s, open};
+    QTest::newRow("kept") << "tok"_ba << u""_s << u"Opened token file."_s
+                          << QStringList{exists, open};
+    QTest::newRow("cannot create")
+        << ""_ba << error << u"Error creating token file: "_s + error << QStringList{exists, mkdir};
+}
+
+void TestContentView::openTokenFile() {
+    QFETCH(QByteArray, onDisk);
+    QFETCH(QString, folderError);
+    if (!onDisk.isEmpty()) {
+        platform->files[Fake::tokenFile] = onDisk;
     }
+    platform->createFolderError = folderError;
+    view->openTokenFile();
+    QTEST(state().statusText, "status");
+    QTEST(platform->calls, "calls");
+    QCOMPARE(platform->files.value(Fake::tokenFile, "(none)"),
+             folderError.isEmpty() ? onDisk : "(none)"_ba);
+}
+
+// The signatures were made with OpenSSL's Ed25519 over the version, a line feed and the script.
+void TestContentView::signedScript_data() {
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QByteArray>("signature"); // a JSON value; empty: none
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QString>("status");
+    const QByteArray key = "XmnKkZhM0/CRrsi2XPL2x1dvHsbcl010v82hVh9oVg4=";
+    const QByteArray signature = "Xb1a3ibBc8R5lgrT/W8x4IfG4GYlUAH7HdqopjPs41QNz7ftOfW02WxtO+U+u0+"
+                                 "925426GG+x8M620YWeoogCw==";
+    const QByteArray quoted = '"' + signature + '"', script = "print('zeph')\n";
+    QTest::newRow("verifies") << key << u"1.4"_s << quoted << script << installed;
+    QTest::newRow("one byte changed")
+        << key << u"1.4"_s << quoted << "print('zeph!)\n"_ba << notVerified;
+    QTest::newRow("made for 1.3")
+        << key << u"1.4"_s
+        << "\"7yqqFHTfjOCdH92hjkBdxDw4Lo1NJX/aBNxiGUSSjS4AVuPVghUVcniQCO0W"
+           "K0c9/ZgFNPYoeoawtszUu5wIDg==\""_ba
+        << script << notVerified;
+    QTest::newRow("by another key") << "LJ1Bt0+SjGuLKZjC7gpHN63AMXe5AMZpww0xHQj1nO8="_ba << u"1.4"_s
+                                    << quoted << script << notVerified;
+    QTest::newRow("its padding dropped")
+        << key << u"1.4"_s << quoted.chopped(3) + '"' << script << notVerified;
+    QTest::newRow("not a string") << key << u"1.4"_s << "7"_ba << script << notVerified;
+    // Signed over "1.0\nprint('guard')\nprint('zeph')\n": re-split, the same bytes would verify.
+    QTest::newRow("the script's first line moved into the version")
+        << key << u"1.0\\nprint('guard')"_s
+        << "\"eO1noF1vTEJUmQk/PwRBpYtFno358ulL31l0QFWQ55fAj1bjcsj1hc0N7mvLCO3d275MIwgEoqxYuz6mpPS"
+           "LAA==\""_ba
+        << script << notVerified;
+    QTest::newRow("none") << key << u"1.4"_s << ""_ba << script
+                          << downloadError + u"the manifest carries no signature."_s;
+    QTest::newRow("built without a key")
+        << ""_ba << u"1.4"_s << "\"abc\""_ba << script << installed;
+}
+
+// With a key built in, only a script signed for the manifest's version is written, and none is
+// asked for while the manifest carries no signature.
+void TestContentView::signedScript() {
+    QFETCH(QByteArray, key);
+    QFETCH(QString, version);
+    QFETCH(QByteArray, signature);
+    QFETCH(QByteArray, script);
+    build(key);
+    view->fetchManifest();
+    platform->answerLast(::manifest(version, u"https://cdn.invalid/s.py"_s,
+                                    signature.isEmpty() ? ""_ba : ",\"signature\":" + signature));
+    view->installScript();
+    QCOMPARE(platform->gets.size(), signature.isEmpty() ? 1u : 2u);
+    if (!signature.isEmpty()) {
+        platform->answerLast(ok(script));
+    }
+    QTEST(state().statusText, "status");
+    QCOMPARE(platform->files.contains(Fake::scriptFile), state().statusText == installed);
+}
+
+void TestContentView::desktop() {
+    QStringList statuses;
+    for (auto action : {&ContentView::openPythonDownloads, &ContentView::openScriptsFolder,
+                        &ContentView::closeInstaller}) {
+        (view.get()->*action)();
+        statuses << state().statusText;
+    }
+    QCOMPARE(platform->calls, QStringList({u"open https://python.invalid/downloads/"_s,
+                                           u"open file://"_s + Fake::scriptsFolder, u"quit"_s}));
+    QCOMPARE(statuses,
+             QStringList({u"Opened Python downloads page."_s, u"Opened Resolve scripts folder."_s,
+                          u"Opened Resolve scripts folder."_s}));
 }
 
 void TestContentView::answerAfterTheWindowClosedIsIgnored() {
-    FakePlatformServices platform;
-    auto view = std::make_unique<ContentView>(platform);
     view->fetchManifest();
     view.reset();
-    QVERIFY(!platform.gets.front().receiver);
+    QVERIFY(!platform->gets.front().receiver);
 }
 
 QTEST_GUILESS_MAIN(TestContentView)

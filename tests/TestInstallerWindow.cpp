@@ -1,4 +1,3 @@
-#include "CaseFile.h"
 #include "FakePlatformServices.h"
 #include "InstallerWindow.h"
 #include "Translation.h"
@@ -16,6 +15,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+using Fake = FakePlatformServices;
+
+QPushButton* buttonIn(const QWidget* window, const QString& title) {
+    for (QPushButton* candidate : window->findChildren<QPushButton*>()) {
+        if (candidate->text() == title) {
+            return candidate;
+        }
+    }
+    return nullptr;
+}
+
 // Records what a label showed whenever it was painted.
 class PaintLog : public QObject {
 public:
@@ -30,51 +40,206 @@ public:
 
 } // namespace
 
-// The real window over a scripted platform: what it shows and allows in each state, where its
-// buttons and keys lead, how its texts fit, and when the start-up sequence runs.
+// The real window over a scripted platform, seen as a user sees it: buttons by their titles,
+// texts from state by the names of their labels, keys sent as keys.
 class TestInstallerWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void init();
-    void cases_data();
-    void cases();
+    void picture_data();
+    void picture();
+    void buttons_data();
+    void buttons();
+    void returnKey_data();
+    void returnKey();
+    void keyboard();
+    void typingKeepsTheCursor();
+    void aLongTokenIsNeverCut();
+    void labels_data();
+    void labels();
+    void longTexts();
     void startUpRunsAfterThePaintOfEachShow();
     void secondWindowHasItsOwnState();
 
 private:
-    void showAndStartUp();
-    QStringList picture() const;
-    void checkEveryTextFits() const;
+    // "script" and "token" on disk, "no Python" to be found; "manifest": answered once shown.
+    void showOn(const QStringList& machine);
+    // "on" or "off" for a button of that title; the text of the label of that name, or
+    // "hidden"; the token field's text, then "on" or "off".
+    QString shown(const QString& name) const;
     QPushButton* button(const QString& title) const;
     QLineEdit* field() const;
-    QString text(const QString& label) const;
 
-    std::unique_ptr<FakePlatformServices> fake;
-    std::unique_ptr<QTranslator> translation;
+    std::unique_ptr<Fake> fake;
     std::unique_ptr<InstallerWindow> window;
 };
 
 void TestInstallerWindow::init() {
     window.reset();
-    translation.reset();
-    fake = std::make_unique<FakePlatformServices>();
+    fake = std::make_unique<Fake>();
     window = std::make_unique<InstallerWindow>(*fake);
 }
 
-void TestInstallerWindow::showAndStartUp() {
+void TestInstallerWindow::showOn(const QStringList& machine) {
+    if (machine.contains(u"script"_s)) {
+        fake->files[Fake::scriptFile] = "print()\n";
+    }
+    if (machine.contains(u"token"_s)) {
+        fake->files[Fake::tokenFile] = "tok";
+    }
+    if (machine.contains(u"no Python"_s)) {
+        fake->processResult = {ProcessResult::Outcome::Exited, 127, "env: 'python3': not found\n"};
+    }
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     QTRY_COMPARE(fake->processRuns.size(), 1);
+    if (machine.contains(u"manifest"_s)) {
+        fake->answer(0, {HttpReply::Outcome::Answered,
+                         {},
+                         200,
+                         R"({"version":"1.4.2","script_url":"https://cdn.invalid/zeph.py"})"});
+    }
 }
 
-QStringList TestInstallerWindow::picture() const {
-    QStringList lines, tabOrder;
-    const QPushButton* defaultButton = nullptr;
-    for (const QPushButton* button : window->findChildren<QPushButton*>()) {
-        lines << button->text() + (button->isEnabled() ? u" on"_s : u" off"_s);
-        defaultButton = button->isDefault() ? button : defaultButton;
+QString TestInstallerWindow::shown(const QString& name) const {
+    if (const QPushButton* found = button(name)) {
+        return found->isEnabled() ? u"on"_s : u"off"_s;
     }
+    if (name == "field"_L1) {
+        return field()->text() + (field()->isEnabled() ? u" on"_s : u" off"_s);
+    }
+    const QLabel* label = window->findChild<QLabel*>(name);
+    return !label ? u"(none)"_s : label->isHidden() ? u"hidden"_s : label->text();
+}
+
+QPushButton* TestInstallerWindow::button(const QString& title) const {
+    return buttonIn(window.get(), title);
+}
+
+QLineEdit* TestInstallerWindow::field() const {
+    return window->findChild<QLineEdit*>();
+}
+
+void TestInstallerWindow::picture_data() {
+    QTest::addColumn<QStringList>("machine");
+    QTest::addColumn<QString>("click");
+    QTest::addColumn<QString>("picture"); // "NAME: WHAT" as for shown(), "|" between them
+    const QStringList allSet{u"script"_s, u"token"_s, u"manifest"_s};
+    QTest::newRow("fetch under way")
+        << QStringList() << u""_s
+        << u"manifestVersion: —|manifestStatus: Loading…|Refresh version: on|pythonBadge: Detected|"
+           "pythonStatus: Python 3.12.1|Install Python: off|Re-check: on|pythonHint: hidden|"
+           "scriptBadge: hidden|Install Script: off|Open Scripts Folder: on|scriptPath: "
+           "/home/tester/Library/Application Support/Blackmagic Design/DaVinci Resolve/Fusion/"
+           "Scripts/Utility/ZEPH_Export_Gallery_Stills.py|tokenBadge: hidden|field:  on|Save "
+           "Token: "
+           "off|Open Token File: on|tokenPath: /home/tester/.zeph/resolve_token.txt|finishBadge: "
+           "hidden|Check status: on|Close: off|finishHint: Close is enabled once Python is "
+           "detected, the script is installed, and the token is saved.|statusLine: Python detected."_s;
+    QTest::newRow("manifest loaded") << QStringList{u"manifest"_s} << u""_s
+                                     << u"manifestVersion: 1.4.2|manifestStatus: Latest available "
+                                        "script.|Install Script: on"_s;
+    QTest::newRow("no Python")
+        << QStringList{u"no Python"_s, u"manifest"_s} << u""_s
+        << u"pythonBadge: Required|pythonStatus: Python not found|Install "
+           "Python: on|Install Script: off|pythonHint: DaVinci Resolve needs "
+           "Python installed to run scripts."_s;
+    QTest::newRow("script found, no manifest")
+        << QStringList{u"script"_s} << u""_s << u"scriptBadge: Installed ✅|Update Script: off"_s;
+    QTest::newRow("all set") << allSet << u""_s
+                             << u"tokenBadge: Saved ✅|field: tok on|Save Token: on|Update Script: "
+                                "on|finishBadge: All set ✅|finishHint: hidden|Close: on"_s;
+    QTest::newRow("download under way")
+        << allSet << u"Update Script"_s
+        << u"Refresh version: off|Install Python: off|Re-check: off|Update Script: off|Open "
+           u"Scripts "
+           "Folder: off|field: tok off|Save Token: off|Open Token File: off|Check status: "
+           "off|Close: "
+           "off|finishBadge: All set ✅|statusLine: Downloading script v1.4.2…"_s;
+}
+
+void TestInstallerWindow::picture() {
+    QFETCH(QStringList, machine);
+    QFETCH(QString, click);
+    QFETCH(QString, picture);
+    showOn(machine);
+    if (!click.isEmpty()) {
+        QTest::mouseClick(button(click), Qt::LeftButton);
+    }
+    for (const QString& line : picture.split(u'|')) {
+        const QString name = line.section(u": "_s, 0, 0);
+        QCOMPARE(name + u": "_s + shown(name), line);
+    }
+}
+
+void TestInstallerWindow::buttons_data() {
+    QTest::addColumn<QStringList>("machine");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("calls");
+    const QStringList ready{u"manifest"_s}, allSet{u"script"_s, u"token"_s, u"manifest"_s};
+    const QString private_ = u" private"_s;
+    QTest::newRow("Refresh version")
+        << ready << u"Refresh version"_s << QStringList{u"get " ZEPH_MANIFEST_URL ""_s};
+    QTest::newRow("Install Python") << QStringList{u"no Python"_s} << u"Install Python"_s
+                                    << QStringList{u"open " ZEPH_PYTHON_DOWNLOADS_URL ""_s};
+    QTest::newRow("Re-check") << ready << u"Re-check"_s
+                              << QStringList{u"run /usr/bin/env python3 --version"_s};
+    QTest::newRow("Install Script") << ready << u"Install Script"_s
+                                    << QStringList{u"get https://cdn.invalid/zeph.py?v=1.4.2"_s};
+    QTest::newRow("Open Scripts Folder") << ready << u"Open Scripts Folder"_s
+                                         << QStringList{u"open file://"_s + Fake::scriptsFolder};
+    QTest::newRow("Save Token") << allSet << u"Save Token"_s
+                                << QStringList{u"mkdir "_s + Fake::tokenFolder + private_,
+                                               u"write "_s + Fake::tokenFile + private_};
+    QTest::newRow("Open Token File")
+        << allSet << u"Open Token File"_s
+        << QStringList{u"exists "_s + Fake::tokenFile, u"open file://"_s + Fake::tokenFile};
+    QTest::newRow("Close") << allSet << u"Close"_s << QStringList{u"quit"_s};
+}
+
+void TestInstallerWindow::buttons() {
+    QFETCH(QStringList, machine);
+    QFETCH(QString, title);
+    showOn(machine);
+    fake->calls.clear();
+    QTest::mouseClick(button(title), Qt::LeftButton);
+    QTEST(fake->calls, "calls");
+}
+
+void TestInstallerWindow::returnKey_data() {
+    QTest::addColumn<bool>("allSet");
+    QTest::addColumn<bool>("inTheField");
+    QTest::addColumn<Qt::Key>("key");
+    QTest::addColumn<QStringList>("calls");
+    QTest::newRow("Return, Close on") << true << false << Qt::Key_Return << QStringList{u"quit"_s};
+    QTest::newRow("Enter, Close on") << true << false << Qt::Key_Enter << QStringList{u"quit"_s};
+    QTest::newRow("Return in the field, Close on")
+        << true << true << Qt::Key_Return << QStringList{u"quit"_s};
+    QTest::newRow("Return, Close off") << false << false << Qt::Key_Return << QStringList();
+    QTest::newRow("Return in the field, Close off: nothing saved")
+        << false << true << Qt::Key_Return << QStringList();
+}
+
+// Return anywhere acts as "Close", the default button; while Close is off it does nothing.
+void TestInstallerWindow::returnKey() {
+    QFETCH(bool, allSet);
+    QFETCH(bool, inTheField);
+    QFETCH(Qt::Key, key);
+    showOn(allSet ? QStringList{u"script"_s, u"token"_s} : QStringList());
+    QTest::keyClicks(field(), u"typed"_s);
+    fake->calls.clear();
+    QTest::keyClick(inTheField ? static_cast<QWidget*>(field()) : window.get(), key);
+    QTEST(fake->calls, "calls");
+}
+
+// The window opens with the token field focused, Tab goes down the page, Close is the default.
+void TestInstallerWindow::keyboard() {
+    showOn({});
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QCOMPARE(QApplication::focusWidget(), field());
+    QStringList tabOrder;
     QWidget* widget = field();
     do {
         if (widget->focusPolicy() & Qt::TabFocus) {
@@ -83,33 +248,80 @@ QStringList TestInstallerWindow::picture() const {
         }
         widget = widget->nextInFocusChain();
     } while (widget != field());
-    for (const StyledLabel* label : window->findChildren<StyledLabel*>()) {
-        if (!label->objectName().isEmpty()) {
-            lines << label->objectName() +
-                         (label->isHidden() ? u": hidden"_s : u": "_s + label->text());
-        }
-    }
-    for (const WrappingLabel* label : window->findChildren<WrappingLabel*>()) {
-        const QStringList shown = label->visibleLines(label->contentsRect().width());
-        const bool whole = shown.join(QString()) == label->text();
-        lines << u"%1 %2 in %3 lines"_s.arg(label->objectName(), whole ? u"whole"_s : u"cut"_s)
-                     .arg(shown.size());
-    }
-    return lines << u"field: \"%1\" %2"_s.arg(field()->text(),
-                                              field()->isEnabled() ? u"on"_s : u"off"_s)
-                 << u"field length: %1"_s.arg(field()->text().size())
-                 << u"cursor: %1"_s.arg(field()->cursorPosition())
-                 << u"token: "_s + window->contentView().state().token
-                 << u"calls: "_s + fake->calls.join(u", "_s)
-                 << u"tab order: "_s + tabOrder.join(u", "_s)
-                 << u"focus: "_s +
-                        (QApplication::focusWidget() == field() ? u"field"_s : u"elsewhere"_s)
-                 << u"default: "_s + (defaultButton ? defaultButton->text() : QString());
+    QCOMPARE(tabOrder,
+             QStringList({u"field"_s, u"Save Token"_s, u"Open Token File"_s, u"Check status"_s,
+                          u"Close"_s, u"Refresh version"_s, u"Install Python"_s, u"Re-check"_s,
+                          u"Install Script"_s, u"Open Scripts Folder"_s}));
+    QVERIFY(button(u"Close"_s)->isDefault());
 }
 
-// Every wrapping text, whole or cut, is drawn within its label's width, and every label has the
-// height its text needs, inside the window's fixed width.
-void TestInstallerWindow::checkEveryTextFits() const {
+// Drawing the state back into the field leaves the cursor where the user put it.
+void TestInstallerWindow::typingKeepsTheCursor() {
+    showOn({});
+    QTest::keyClicks(field(), u"abc"_s);
+    QTest::keyClick(field(), Qt::Key_Home);
+    QTest::keyClick(field(), Qt::Key_Right);
+    QTest::keyClicks(field(), u"X"_s);
+    QCOMPARE(field()->cursorPosition(), 2);
+    QTest::mouseClick(button(u"Save Token"_s), Qt::LeftButton);
+    QCOMPARE(fake->files.value(Fake::tokenFile), "aXbc");
+}
+
+void TestInstallerWindow::aLongTokenIsNeverCut() {
+    fake->files[Fake::tokenFile] = QByteArray(65536, 't');
+    showOn({});
+    QCOMPARE(field()->text().size(), 65536);
+}
+
+void TestInstallerWindow::labels_data() {
+    QTest::addColumn<QLocale::Language>("language");
+    QTest::addColumn<QString>("checkStatus");
+    QTest::addColumn<QString>("close");
+    QTest::newRow("German") << QLocale::German << u"Status prüfen"_s << u"Schließen"_s;
+    QTest::newRow("French") << QLocale::French << u"Vérifier l’état"_s << u"Fermer"_s;
+}
+
+// Fixed labels follow the language; texts from state are shown as they are.
+void TestInstallerWindow::labels() {
+    QFETCH(QLocale::Language, language);
+    QFETCH(QString, checkStatus);
+    QFETCH(QString, close);
+    const auto translation = installTranslation(QLocale(language));
+    QVERIFY(translation);
+    window = std::make_unique<InstallerWindow>(*fake);
+    showOn({});
+    QCOMPARE(shown(checkStatus), u"on"_s);
+    QCOMPARE(shown(close), u"off"_s);
+    QCOMPARE(shown(u"statusLine"_s), u"Python detected."_s);
+}
+
+// Texts without a blank wrap anywhere; paths are cut after two lines; every text is drawn within
+// its width, at the height it needs, inside the window's 560 pixels.
+void TestInstallerWindow::longTexts() {
+    const QString longText = u"Python"_s + QString(120, u'x');
+    fake->processResult.output = longText.toUtf8();
+    fake->writeError = QString(120, u'x');
+    window.reset();
+    fake->home = u"/home/"_s + u"a-rather-long-home-folder-name/"_s.repeated(8);
+    window = std::make_unique<InstallerWindow>(*fake);
+    showOn({});
+    fake->answer(0, {HttpReply::Outcome::Answered,
+                     {},
+                     200,
+                     R"({"version":")" + QByteArray(120, 'x') + R"(","script_url":""})"});
+    QTest::keyClicks(field(), u"tok"_s);
+    QTest::mouseClick(button(u"Save Token"_s), Qt::LeftButton);
+    const auto lines = [this](const QString& name) {
+        const auto* label = window->findChild<WrappingLabel*>(name);
+        const QStringList drawn = label->visibleLines(label->contentsRect().width());
+        return u"%1 in %2"_s.arg(drawn.join(QString()) == label->text() ? u"whole"_s : u"cut"_s)
+            .arg(drawn.size());
+    };
+    QCOMPARE(lines(u"manifestVersion"_s), u"whole in 120"_s);
+    QCOMPARE(lines(u"pythonStatus"_s), u"whole in 2"_s);
+    QCOMPARE(lines(u"statusLine"_s), u"whole in 3"_s);
+    QCOMPARE(lines(u"scriptPath"_s), u"cut in 2"_s);
+    QCOMPARE(lines(u"tokenPath"_s), u"cut in 2"_s);
     QCOMPARE(window->width(), 560);
     for (const WrappingLabel* label : window->findChildren<WrappingLabel*>()) {
         for (const QString& line : label->visibleLines(label->contentsRect().width())) {
@@ -119,69 +331,6 @@ void TestInstallerWindow::checkEveryTextFits() const {
                      qPrintable(label->objectName()));
         QVERIFY(
             window->rect().contains(QRect(label->mapTo(window.get(), QPoint()), label->size())));
-    }
-}
-
-QPushButton* TestInstallerWindow::button(const QString& title) const {
-    const auto buttons = window->findChildren<QPushButton*>();
-    const auto found = std::find_if(buttons.begin(), buttons.end(),
-                                    [&](QPushButton* button) { return button->text() == title; });
-    return found == buttons.end() ? nullptr : *found;
-}
-
-QLineEdit* TestInstallerWindow::field() const {
-    return window->findChild<QLineEdit*>();
-}
-
-QString TestInstallerWindow::text(const QString& label) const {
-    return window->findChild<QLabel*>(label)->text();
-}
-
-void TestInstallerWindow::cases_data() {
-    addCaseRows(u"InstallerWindow.cases"_s);
-}
-
-void TestInstallerWindow::cases() {
-    QFETCH(Case, testCase);
-    const std::map<QByteArray, Qt::Key> keys{{"Return", Qt::Key_Return},
-                                             {"Enter", Qt::Key_Enter},
-                                             {"Home", Qt::Key_Home},
-                                             {"Right", Qt::Key_Right},
-                                             {"Backspace", Qt::Key_Backspace}};
-    for (const auto& [verb, argument] : testCase.steps) {
-        const QString text = QString::fromUtf8(argument);
-        if (fake->play(verb, argument)) {
-            continue;
-        } else if (verb == "show") {
-            showAndStartUp();
-        } else if (verb == "keys") {
-            QTest::keyClicks(field(), text);
-        } else if (verb == "key" || verb == "key-in-field") {
-            QWidget* target = verb == "key" ? static_cast<QWidget*>(window.get()) : field();
-            QTest::keyClick(target, keys.at(argument));
-        } else if (verb == "click") {
-            QVERIFY2(button(text), argument.constData());
-            QTest::mouseClick(button(text), Qt::LeftButton);
-        } else if (verb == "forget-calls") {
-            fake->calls.clear();
-        } else if (verb == "activate") {
-            window->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        } else if (verb == "in-german") {
-            translation = installTranslation(QLocale(QLocale::German));
-            QVERIFY(translation);
-            window = std::make_unique<InstallerWindow>(*fake);
-        } else if (verb == "long-home") {
-            fake->home = u"/home/"_s + u"a-rather-long-home-folder-name/"_s.repeated(8);
-            window = std::make_unique<InstallerWindow>(*fake);
-        } else {
-            QCOMPARE(verb, "expect");
-            checkEveryTextFits();
-            const QStringList shown = picture();
-            QVERIFY2(std::any_of(shown.begin(), shown.end(),
-                                 [&](const QString& line) { return line.startsWith(text); }),
-                     qPrintable(text + u"\nnot in:\n"_s + shown.join(u'\n')));
-        }
     }
 }
 
@@ -197,12 +346,12 @@ void TestInstallerWindow::startUpRunsAfterThePaintOfEachShow() {
     QCOMPARE(fake->processRuns.size(), 0);
     QTRY_COMPARE(fake->processRuns.size(), 1);
     QCOMPARE(paintedBeforeProbe.value(0), u"Checking…"_s);
-    fake->play("answer", R"(0 200 {"version":"1","script_url":""})");
+    fake->answer(0, {HttpReply::Outcome::Answered, {}, 200, R"({"version":"1","script_url":""})"});
     window->hide();
     window->show();
     QTRY_COMPARE(fake->processRuns.size(), 2);
     QCOMPARE(fake->gets.size(), 2u);
-    QCOMPARE(text(u"manifestVersion"_s), u"—"_s);
+    QCOMPARE(shown(u"manifestVersion"_s), u"—"_s);
 }
 
 void TestInstallerWindow::secondWindowHasItsOwnState() {
@@ -212,7 +361,7 @@ void TestInstallerWindow::secondWindowHasItsOwnState() {
     first->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(first));
     QTRY_COMPARE(fake->processRuns.size(), 1);
-    first->contentView().checkStatus();
+    QTest::mouseClick(buttonIn(first, u"Check status"_s), Qt::LeftButton);
 
     QTest::keyClick(first, Qt::Key_N, Qt::ControlModifier);
     QTRY_COMPARE(fake->processRuns.size(), 2);

@@ -1,4 +1,3 @@
-#include "CaseFile.h"
 #include "HttpTestServer.h"
 #include "QtPlatformServices.h"
 
@@ -34,34 +33,50 @@ const QByteArray listing = "find . -mindepth 1 -type l -printf '%P -> %l\\n' -o 
                            "'%P %m ' -exec cat {} \\; -printf '\\n' -o -printf '%P %m\\n' | "
                            "LC_ALL=C sort | paste -sd '|'";
 
+// What a reply amounts to, in one line: "STATUS “BODY”", "STATUS (no body)", or how it failed.
+QString shown(const HttpReply& reply) {
+    switch (reply.outcome) {
+    case HttpReply::Outcome::Answered:
+        return QString::number(reply.statusCode) +
+               (reply.body ? u" “%1”"_s.arg(QString::fromLatin1(*reply.body)) : u" (no body)"_s);
+    case HttpReply::Outcome::Failed:
+        return u"failed: "_s + reply.errorDescription;
+    case HttpReply::Outcome::TooLarge:
+        return u"too large"_s;
+    case HttpReply::Outcome::DeadlineExceeded:
+        return u"overdue"_s;
+    case HttpReply::Outcome::RedirectRefused:
+        return u"redirect refused"_s;
+    }
+    return {};
+}
+
 } // namespace
 
-// The platform seam against the real thing, case by case from data/QtPlatformServices.cases.
+// The platform seam against the real thing: a server on 127.0.0.1, real child processes and real
+// files below a fresh temporary home (umask 022).
 class TestQtPlatformServices : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void init();
     void cleanup();
-    void cases_data();
-    void cases();
+    void answers_data();
+    void answers();
+    void answersForAClosedWindowAreDropped();
+    void probe_data();
+    void probe();
+    void read_data();
+    void read();
+    void write_data();
+    void write();
 
 private:
-    void play(const QByteArray& verb, const QByteArray& argument);
-    QStringList shown() const;
+    void skipUnless(const QByteArray& setup);
 
     HttpTestServer server;
-    // For each path ("*": any other), the verb that serves it and the bytes it answers.
-    QMap<QByteArray, std::pair<QByteArray, QByteArray>> routes;
     std::optional<QTemporaryDir> home;
     std::unique_ptr<QtPlatformServices> platform;
-    std::optional<HttpReply> reply;
-    int completions = 0;
-    ProcessResult ran;
-    FileStatus status;
-    std::optional<std::optional<QByteArray>> read;
-    bool exists = false;
-    QByteArray before;
 };
 
 void TestQtPlatformServices::init() {
@@ -70,168 +85,296 @@ void TestQtPlatformServices::init() {
     ::umask(022);
     platform = std::make_unique<QtPlatformServices>();
     server.requests.clear();
-    routes.clear();
-    server.setHandler([this](const HttpTestServer::Request& request, QTcpSocket& socket) {
-        const auto [verb, bytes] = routes.value(request.target, routes.value("*"));
-        if (verb == "serve-slowly") {
-            const qsizetype body = bytes.indexOf("\r\n\r\n") + 4;
-            socket.write(bytes.left(body));
-            HttpTestServer::drip(socket, bytes.mid(body), 10, 100ms);
-        } else {
-            socket.write(bytes);
-        }
-        if (verb == "serve-and-hang-up") {
-            socket.disconnectFromHost();
-        }
-    });
-    reply.reset();
-    completions = 0;
-    read.reset();
-    status = {};
 }
 
-// A mount left by a failed case would keep the temporary home from being removed.
+// A mount left by a failed row would keep the temporary home from being removed.
 void TestQtPlatformServices::cleanup() {
     if (QFileInfo(home->filePath(u"mnt"_s)).isDir()) {
         QProcess::execute(u"umount"_s, {home->filePath(u"mnt"_s)});
     }
 }
 
-void TestQtPlatformServices::cases_data() {
-    addCaseRows(u"QtPlatformServices.cases"_s);
-}
-
-void TestQtPlatformServices::cases() {
-    QFETCH(Case, testCase);
-    for (const auto& [verb, argument] : testCase.steps) {
-        const QByteArray setup = verb == "setup" ? shell(home->path(), argument) : QByteArray();
-        if (setup.startsWith("exit 77")) {
-            QSKIP("This user may not do what the case needs (mount a tmpfs, give a folder away).");
-        }
-        QCOMPARE(setup, QByteArray());
-        play(verb, argument);
-        if (QTest::currentTestFailed()) {
-            return;
-        }
+// Runs a row's setup in the home folder; a setup that exits 77 needs what this user may not do.
+void TestQtPlatformServices::skipUnless(const QByteArray& setup) {
+    const QByteArray result = shell(home->path(), setup);
+    if (result.startsWith("exit 77")) {
+        QSKIP("This user may not do what the row needs (mount a tmpfs, give a folder away).");
     }
+    QCOMPARE(result, QByteArray());
 }
 
-void TestQtPlatformServices::play(const QByteArray& verb, const QByteArray& argument) {
-    const QList<QByteArray> words = Case::words(argument, 2);
-    if (verb.startsWith("serve")) {
-        QByteArray bytes = words.value(1);
-        if (verb == "serve-deflate-bomb") {
-            const QByteArray bomb = qCompress(QByteArray(16 * 1024 * 1024, '\0')).mid(4);
-            bytes += "Content-Length: " + QByteArray::number(bomb.size()) + "\r\n\r\n" + bomb;
-        }
-        routes.insert(words[0],
-                      {verb, bytes.replace("PORT", QByteArray::number(server.serverPort()))});
-    } else if (verb == "get" || verb == "get-from-a-window-that-closes") {
-        const QList<QByteArray> options = argument.split(' ');
-        HttpRequest request{server.url(u"/a"_s),
-                            std::chrono::milliseconds(options[0].toInt()),
-                            options[1].toLongLong(),
-                            std::nullopt,
-                            {}};
-        if (const qsizetype deadline = options.indexOf("deadline"); deadline > 0) {
-            request.deadline = std::chrono::milliseconds(options[deadline + 1].toInt());
-        }
-        if (options.contains("only-here")) {
-            request.acceptsRedirect = [](const QUrl& to) {
-                return to.host() == "127.0.0.1"_L1;
-            };
-        }
-        auto window = std::make_unique<QObject>();
-        platform->get(request, window.get(), [this](const HttpReply& answer) {
-            reply = answer;
-            ++completions;
-        });
-        if (verb == "get") {
-            QTRY_VERIFY_WITH_TIMEOUT(reply, 10000);
-            QVERIFY(server.requests.first().head.contains("\r\naccept-encoding: identity\r\n"));
-        }
-    } else if (verb == "wait") {
-        QTest::qWait(argument.toInt());
-    } else if (verb == "quit") {
-        platform.reset();
-    } else if (verb == "python3") {
-        QCOMPARE(shell(home->path(), "mkdir -p " + words[0] + "; cat >" + words[0] +
-                                         "/python3 <<'END'\n#!/bin/sh\n" + words.value(1) +
-                                         "\nEND\nchmod +x */python3"),
-                 QByteArray());
-    } else if (verb == "run") {
-        const QByteArray searchPath =
-            QFile::encodeName(home->filePath(u"bin"_s)) + ":/usr/bin:/bin";
-        const auto restore = qScopeGuard([saved = qgetenv("PATH")] { qputenv("PATH", saved); });
-        qputenv("PATH", searchPath);
-        const int fifo =
-            ::open(QFile::encodeName(home->filePath(u"fifo"_s)), O_RDONLY | O_NONBLOCK);
-        QElapsedTimer clock;
-        clock.start();
-        const bool first = QFile::exists(home->filePath(u"first"_s));
-        ran = platform->run({argument.isEmpty() ? u"/usr/bin/env"_s : QString::fromUtf8(argument),
-                             {u"python3"_s, u"--version"_s},
-                             first ? QStringList{home->filePath(u"first"_s)} : QStringList{},
-                             500ms});
-        QVERIFY(ran.output.size() <= 1024 * 1024);
-        QVERIFY2(clock.elapsed() < 10000, "waited for a child the probe started");
-        QCOMPARE(qgetenv("PATH"), searchPath); // only the child's search path changes
-        // End of file once no process holds the FIFO open any more.
-        char byte = 0;
-        QTRY_VERIFY(fifo < 0 || ::read(fifo, &byte, 1) == 0);
-        ::close(fifo);
-    } else if (verb == "expect") {
-        const QStringList lines = shown();
-        const QString text = QString::fromUtf8(argument);
-        QVERIFY2(std::any_of(lines.begin(), lines.end(),
-                             [&](const QString& line) { return line.startsWith(text); }),
-                 qPrintable(text + u"\nnot in:\n"_s + lines.join(u'\n')));
-    } else if (verb != "setup") {
-        // read, exists, folder, write: each with a path below home and, for write, the bytes.
-        before = shell(home->path(), listing);
-        const FileAccess access =
-            verb.startsWith("private-") ? FileAccess::OwnerOnly : FileAccess::Default;
-        const QString target = home->filePath(QString::fromUtf8(words[0]));
-        if (verb == "read") {
-            read = platform->readFile(target, 65536);
-        } else if (verb == "exists") {
-            exists = platform->exists(target);
+void TestQtPlatformServices::answers_data() {
+    QTest::addColumn<QByteArray>("served"); // for /a; /b answers "arrived"; PORT: the server's
+    QTest::addColumn<QString>("pace");      // "hang up" after, or "drip" the body 10 bytes a time
+    QTest::addColumn<int>("idleMs");
+    QTest::addColumn<int>("deadlineMs"); // 0: none
+    QTest::addColumn<bool>("onlyHere");  // redirect hops must stay on 127.0.0.1
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<int>("requests");
+    const QByteArray ok = "HTTP/1.1 200 OK\r\nContent-Length: ";
+    QTest::newRow("404 with a page") << "HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\ngone"_ba
+                                     << u""_s << 1000 << 0 << false << u"404 “gone”"_s << 1;
+    QTest::newRow("500, empty") << "HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n"_ba << u""_s
+                                << 1000 << 0 << false << u"500 “”"_s << 1;
+    QTest::newRow("204 has no body") << "HTTP/1.1 204 No Content\r\n\r\n"_ba << u""_s << 1000 << 0
+                                     << false << u"204 (no body)"_s << 1;
+    QTest::newRow("at the limit") << ok + "1000\r\n\r\n" + QByteArray(1000, 'x') << u""_s << 1000
+                                  << 0 << false << u"200 “%1”"_s.arg(QString(1000, u'x')) << 1;
+    QTest::newRow("past the limit") << ok + "1001\r\n\r\n" + QByteArray(1001, 'x') << u""_s << 1000
+                                    << 0 << false << u"too large"_s << 1;
+    QTest::newRow("identity encoding")
+        << "HTTP/1.1 200 OK\r\nContent-Encoding: identity\r\nContent-Length: 5\r\n\r\nplain"_ba
+        << u""_s << 1000 << 0 << false << u"200 “plain”"_s << 1;
+    QTest::newRow("labelled gzip")
+        << "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 7\r\n\r\nprint()"_ba
+        << u""_s << 1000 << 0 << false
+        << u"failed: the server sent the answer encoded as “gzip”, which was not asked for."_s << 1;
+    // Qt reads the chunks and reports no error, though the announced length never came.
+    QTest::newRow("shorter than announced")
+        << "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nTransfer-Encoding: chunked\r\n\r\n"
+           "5\r\nprint\r\n0\r\n\r\n"_ba
+        << u""_s << 1000 << 0 << false << u"failed: the answer ended after 5 of its 100 bytes."_s
+        << 1;
+    QTest::newRow("dropped mid-body") << ok + "100\r\n\r\nprint(" << u"hang up"_s << 1000 << 0
+                                      << false << u"failed: Connection closed"_s << 1;
+    QTest::newRow("stall mid-body") << ok + "100\r\n\r\nprint(" << u""_s << 300 << 0 << false
+                                    << u"failed: The request timed out."_s << 1;
+    // Every gap is shorter than the idle timeout, the whole far longer: it arrives.
+    QTest::newRow("trickle") << ok + "20\r\n\r\n" + QByteArray(20, '#') << u"drip"_s << 300 << 0
+                             << false << u"200 “####################”"_s << 1;
+    QTest::newRow("trickle past its deadline")
+        << ok + "900\r\n\r\n" + QByteArray(900, '#') << u"drip"_s << 1000 << 300 << false
+        << u"overdue"_s << 1;
+    QTest::newRow("redirect followed")
+        << "HTTP/1.1 302 Found\r\nLocation: /b\r\nContent-Length: 0\r\n\r\n"_ba << u""_s << 1000
+        << 0 << true << u"200 “arrived”"_s << 2;
+    // 0.0.0.0 is this machine too: should the hop be taken, the request still stays here.
+    QTest::newRow("redirect refused")
+        << "HTTP/1.1 302 Found\r\nLocation: http://0.0.0.0:PORT/b\r\nContent-Length: 0\r\n\r\n"_ba
+        << u""_s << 1000 << 0 << true << u"redirect refused"_s << 1;
+}
+
+// Every request asks for the body as it is, without an encoding.
+void TestQtPlatformServices::answers() {
+    QFETCH(QByteArray, served);
+    QFETCH(QString, pace);
+    QFETCH(int, idleMs);
+    QFETCH(int, deadlineMs);
+    QFETCH(bool, onlyHere);
+    served.replace("PORT", QByteArray::number(server.serverPort()));
+    server.setHandler([&](const HttpTestServer::Request& request, QTcpSocket& socket) {
+        if (request.target == "/b") {
+            socket.write(HttpTestServer::answer(200, "arrived"));
+        } else if (pace == "drip"_L1) {
+            const qsizetype body = served.indexOf("\r\n\r\n") + 4;
+            socket.write(served.left(body));
+            HttpTestServer::drip(socket, served.mid(body), 10, 100ms);
         } else {
-            QVERIFY2(verb.endsWith("folder") || verb.endsWith("write"), verb.constData());
-            status = platform->createFolder(
-                verb.endsWith("folder") ? target : QFileInfo(target).path(), access);
-            if (status.ok && verb.endsWith("write")) {
-                status = platform->writeFileAtomically(target, words.value(1), access);
-            }
+            socket.write(served);
         }
+        if (pace == "hang up"_L1) {
+            socket.disconnectFromHost();
+        }
+    });
+    HttpRequest request{server.url(u"/a"_s), std::chrono::milliseconds(idleMs), 1000, {}, {}};
+    if (deadlineMs > 0) {
+        request.deadline = std::chrono::milliseconds(deadlineMs);
     }
+    if (onlyHere) {
+        request.acceptsRedirect = [](const QUrl& to) {
+            return to.host() == "127.0.0.1"_L1;
+        };
+    }
+    std::optional<HttpReply> reply;
+    QObject window;
+    platform->get(request, &window, [&reply](const HttpReply& answer) { reply = answer; });
+    QTRY_VERIFY_WITH_TIMEOUT(reply, 10000);
+    QTEST(shown(*reply), "reply");
+    QTEST(int(server.requests.size()), "requests");
+    QVERIFY(server.requests.first().head.contains("\r\naccept-encoding: identity\r\n"));
 }
 
-QStringList TestQtPlatformServices::shown() const {
-    const char* const replies[] = {"Answered", "Failed", "TooLarge", "DeadlineExceeded",
-                                   "RedirectRefused"};
-    const char* const runs[] = {"Exited", "FailedToStart", "Crashed", "TimedOut"};
-    const QByteArray now = shell(home->path(), listing);
-    QStringList lines{
-        u"outcome: "_s + QString::fromLatin1(runs[int(ran.outcome)]),
-        u"exit: %1"_s.arg(ran.exitCode),
-        u"output: "_s + QString::fromLatin1(ran.output),
-        u"completions: %1"_s.arg(completions),
-        u"requests: %1"_s.arg(server.requests.size()),
-        u"read: "_s + (read && *read ? QString::fromLatin1(**read) : u"(nothing)"_s),
-        u"exists: "_s + (exists ? u"yes"_s : u"no"_s),
-        u"error: "_s + (status.ok
-                            ? u"(none)"_s
-                            : QString(status.errorDescription).replace(home->path(), u"HOME"_s)),
-        u"listing: "_s + (now == before ? u"unchanged"_s : QString::fromLatin1(now).trimmed())};
-    if (reply) {
-        lines << u"outcome: "_s + QString::fromLatin1(replies[int(reply->outcome)])
-              << u"status: %1"_s.arg(reply->statusCode)
-              << u"body: "_s + (reply->body ? QString::fromLatin1(*reply->body) : u"(none)"_s)
-              << u"body size: %1"_s.arg(reply->body.value_or(QByteArray()).size())
-              << u"error: "_s + reply->errorDescription;
+// A window closed before its answer arrives, then one closed just before the installer quits
+// mid-answer: the completion never runs, and nothing crashes.
+void TestQtPlatformServices::answersForAClosedWindowAreDropped() {
+    server.setHandler([](const HttpTestServer::Request&, QTcpSocket& socket) {
+        socket.write("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n");
+        HttpTestServer::drip(socket, "late", 1, 100ms);
+    });
+    int completions = 0;
+    for (const int wait : {1000, 100}) {
+        auto window = std::make_unique<QObject>();
+        platform->get({server.url(u"/a"_s), 5s, 1000, {}, {}}, window.get(),
+                      [&completions](const HttpReply&) { ++completions; });
+        window.reset();
+        QTest::qWait(wait);
     }
-    return lines;
+    platform.reset();
+    QTest::qWait(300);
+    QCOMPARE(server.requests.size(), 2);
+    QCOMPARE(completions, 0);
+}
+
+void TestQtPlatformServices::probe_data() {
+    QTest::addColumn<QByteArray>("python3");       // its body, in bin/ at the head of PATH
+    QTest::addColumn<QByteArray>("searchedFirst"); // a python3 in a folder searched before PATH
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<ProcessResult::Outcome>("outcome");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("output");
+    using Run = ProcessResult::Outcome;
+    const QString env = u"/usr/bin/env"_s;
+    QTest::newRow("both streams, as written")
+        << "printf 'Python '; printf '3.10.0\\n' >&2"_ba
+        << ""_ba << env << Run::Exited << 0 << "Python 3.10.0\n"_ba;
+    QTest::newRow("exit code") << "echo python3: error; exit 3"_ba
+                               << ""_ba << env << Run::Exited << 3 << "python3: error\n"_ba;
+    QTest::newRow("MiBs after the version")
+        << "printf 'Python 3.12.1\\n'; head -c 8388608 /dev/zero"_ba
+        << ""_ba << env << Run::Exited << 0
+        << "Python 3.12.1\n"_ba + QByteArray(1024 * 1024 - 14, '\0');
+    QTest::newRow("crashes") << "printf 'Python 3.12.1\\n'; kill -SEGV $$"_ba
+                             << ""_ba << env << Run::Crashed << -1 << "Python 3.12.1\n"_ba;
+    // A background process holds the output pipe open; it must not hold the caller too.
+    QTest::newRow("leaves a child behind")
+        << "printf 'Python 3.12.1\\n'; sleep 20 &"_ba
+        << ""_ba << env << Run::Exited << 0 << "Python 3.12.1\n"_ba;
+    // Deaf to SIGTERM, with a child of its own holding the FIFO open: both must go.
+    QTest::newRow("hangs, with a child")
+        << "sleep 20 >\"$HOME/fifo\" & trap '' TERM; printf 'Python '; exec sleep 20"_ba
+        << ""_ba << env << Run::TimedOut << -1 << "Python "_ba;
+    QTest::newRow("a folder searched first")
+        << "echo Python 3.9.0"_ba
+        << "echo Python 3.13.0"_ba << env << Run::Exited << 0 << "Python 3.13.0\n"_ba;
+    QTest::newRow("the inherited PATH searched")
+        << "echo Python 3.9.0"_ba
+        << ""_ba << env << Run::Exited << 0 << "Python 3.9.0\n"_ba;
+    QTest::newRow("no such program")
+        << ""_ba
+        << ""_ba << u"/no/such/program"_s << Run::FailedToStart << -1 << ""_ba;
+}
+
+// Every run returns within its timeout, leaves the caller's PATH as it was and leaves nothing
+// holding the FIFO open.
+void TestQtPlatformServices::probe() {
+    QFETCH(QByteArray, python3);
+    QFETCH(QByteArray, searchedFirst);
+    QFETCH(QString, program);
+    for (const auto& [folder, body] : {std::pair(u"bin"_s, python3), {u"first"_s, searchedFirst}}) {
+        QFile file(home->filePath(folder + u"/python3"_s));
+        QVERIFY(body.isEmpty() ||
+                (QDir(home->path()).mkdir(folder) && file.open(QIODevice::WriteOnly) &&
+                 file.write("#!/bin/sh\n" + body + '\n') > 0 &&
+                 file.setPermissions(file.permissions() | QFile::ExeOwner)));
+    }
+    skipUnless("mkfifo fifo");
+    const QByteArray searchPath = QFile::encodeName(home->filePath(u"bin"_s)) + ":/usr/bin:/bin";
+    const auto restore = qScopeGuard([saved = qgetenv("PATH")] { qputenv("PATH", saved); });
+    qputenv("PATH", searchPath);
+    const int fifo = ::open(QFile::encodeName(home->filePath(u"fifo"_s)), O_RDONLY | O_NONBLOCK);
+    QElapsedTimer clock;
+    clock.start();
+    const QStringList first{searchedFirst.isEmpty() ? QString() : home->filePath(u"first"_s)};
+    const ProcessResult ran = platform->run({program,
+                                             {u"python3"_s, u"--version"_s},
+                                             searchedFirst.isEmpty() ? QStringList() : first,
+                                             500ms});
+    QVERIFY2(clock.elapsed() < 10000, "waited for a child the probe started");
+    QTEST(ran.outcome, "outcome");
+    QTEST(ran.exitCode, "exitCode");
+    QTEST(ran.output, "output");
+    QCOMPARE(qgetenv("PATH"), searchPath);
+    char byte = 0;
+    QTRY_COMPARE(::read(fifo, &byte, 1), 0);
+    ::close(fifo);
+}
+
+void TestQtPlatformServices::read_data() {
+    QTest::addColumn<QByteArray>("setup"); // makes f below the home folder
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QByteArray>("read"); // "(nothing)": nothing read
+    QTest::newRow("a file") << "printf ' tok\\n' >f"_ba << true << " tok\n"_ba;
+    QTest::newRow("through a link") << "printf tok >t; ln -s t f"_ba << true << "tok"_ba;
+    QTest::newRow("the limit") << "head -c 65536 /dev/zero | tr '\\0' t >f"_ba << true
+                               << QByteArray(65536, 't');
+    QTest::newRow("past the limit")
+        << "head -c 65537 /dev/zero | tr '\\0' t >f"_ba << true << "(nothing)"_ba;
+    // Opening does not wait for a writer; only a regular file is read.
+    QTest::newRow("a FIFO") << "mkfifo f"_ba << true << "(nothing)"_ba;
+    QTest::newRow("a dangling link") << "ln -s nowhere f"_ba << false << "(nothing)"_ba;
+}
+
+void TestQtPlatformServices::read() {
+    QFETCH(QByteArray, setup);
+    skipUnless(setup);
+    const QString path = home->filePath(u"f"_s);
+    QTEST(platform->exists(path), "exists");
+    QTEST(platform->readFile(path, 65536).value_or("(nothing)"), "read");
+}
+
+void TestQtPlatformServices::write_data() {
+    QTest::addColumn<QByteArray>("setup"); // run in the home folder; exit 77 skips the row
+    QTest::addColumn<QString>("path");     // written with its folder, or the folder alone (…/)
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("ownerOnly");
+    QTest::addColumn<QString>("error");   // HOME: the home folder
+    QTest::addColumn<QString>("listing"); // every entry below home, links as "-> target"
+    const QString unchanged = u"unchanged"_s;
+    QTest::newRow("new folders and a file") << ""_ba << u"a/b/f"_s << "x\r\0\x01"_ba << false
+                                            << u""_s << u"a 755|a/b 755|a/b/f 644 x\r\0\x01"_s;
+    QTest::newRow("a file replaced") << "mkdir a; printf old >a/f; chmod 600 a/f"_ba << u"a/f"_s
+                                     << "new"_ba << false << u""_s << u"a 755|a/f 644 new"_s;
+    QTest::newRow("private, over open ones")
+        << "mkdir -m 777 z; printf old >z/f; chmod 666 z/f"_ba << u"z/f"_s << "tok"_ba << true
+        << u""_s << u"z 700|z/f 600 tok"_s;
+    QTest::newRow("private, a folder of another user")
+        << "mkdir z; chown 65534 z || exit 77"_ba << u"z/"_s << ""_ba << true
+        << u"“HOME/z” belongs to another user."_s << unchanged;
+    QTest::newRow("a link at the file is replaced, its target kept")
+        << "mkdir z out; printf old >out/t; ln -s ../out/t z/f"_ba << u"z/f"_s << "tok"_ba << true
+        << u""_s << u"out 755|out/t 644 old|z 700|z/f 600 tok"_s;
+    QTest::newRow("a dangling link: nothing made outside")
+        << "mkdir z; ln -s ../out/t z/f"_ba << u"z/f"_s << "tok"_ba << true << u""_s
+        << u"z 700|z/f 600 tok"_s;
+    QTest::newRow("a linked folder is followed")
+        << "mkdir out; ln -s out z"_ba << u"z/f"_s << "tok"_ba << true << u""_s
+        << u"out 700|out/f 600 tok|z -> out"_s;
+    QTest::newRow("a file in the way of a folder")
+        << "printf mine >a"_ba << u"a/b/f"_s << "x"_ba << false << u"“HOME/a” is not a folder."_s
+        << unchanged;
+    QTest::newRow("a folder in the way of the file")
+        << "mkdir -p a/f/keep"_ba << u"a/f"_s << "x"_ba << false
+        << u"“HOME/a/f” could not be written: Is a directory."_s << unchanged;
+    QTest::newRow("a read-only disk")
+        << "mkdir mnt; mount -t tmpfs -o size=16k tmpfs mnt || exit 77; printf old >mnt/f; "
+           "mount -o remount,ro mnt"_ba
+        << u"mnt/f"_s << "new"_ba << false
+        << u"“HOME/mnt/f” could not be written: Read-only file system."_s << unchanged;
+    QTest::newRow("a disk full part-way")
+        << "mkdir mnt; mount -t tmpfs -o size=16k tmpfs mnt || exit 77; printf old >mnt/f"_ba
+        << u"mnt/f"_s << QByteArray(65536, '#') << false
+        << u"“HOME/mnt/f” could not be written: No space left on device."_s << unchanged;
+}
+
+// A failure names its reason and leaves everything as it was, no temporary file included.
+void TestQtPlatformServices::write() {
+    QFETCH(QByteArray, setup);
+    QFETCH(QString, path);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, ownerOnly);
+    QFETCH(QString, listing);
+    skipUnless(setup);
+    const QByteArray before = shell(home->path(), ::listing);
+    const FileAccess access = ownerOnly ? FileAccess::OwnerOnly : FileAccess::Default;
+    const QString target = home->filePath(path);
+    FileStatus status = platform->createFolder(QFileInfo(target).path(), access);
+    if (status.ok && !path.endsWith(u'/')) {
+        status = platform->writeFileAtomically(target, bytes, access);
+    }
+    QTEST(status.errorDescription.replace(home->path(), u"HOME"_s), "error");
+    QCOMPARE(status.ok, status.errorDescription.isEmpty());
+    const QByteArray after = shell(home->path(), ::listing);
+    QCOMPARE(after == before ? u"unchanged"_s : QString::fromLatin1(after).trimmed(), listing);
 }
 
 QTEST_GUILESS_MAIN(TestQtPlatformServices)

@@ -1,8 +1,4 @@
-#include "CaseFile.h"
-
-#include <QMap>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -10,83 +6,148 @@
 
 using namespace Qt::StringLiterals;
 
-// The release tool run for real, case by case from data/ZephSign.cases: the keys it makes, the
-// manifests it signs and what it accepts.
+// The release tool run for real in a fresh folder that holds a key pair made under umask 0 and
+// a release signed with it: script.py and signed.json.
 class TestZephSign : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void cases_data();
-    void cases();
+    void init();
+    void keygenMakesAPrivateKey();
+    void commands_data();
+    void commands();
+    void lostOutputFails_data();
+    void lostOutputFails();
+
+private:
+    struct Run {
+        int exitCode = -1;
+        QByteArray out, err;
+    };
+    Run zephSign(const QStringList& arguments, const QString& standardOutput = {});
+
+    std::optional<QTemporaryDir> folder;
+    QByteArray publicKey, secretKey;
 };
 
-void TestZephSign::cases_data() {
-    addCaseRows(u"ZephSign.cases"_s);
+TestZephSign::Run TestZephSign::zephSign(const QStringList& arguments,
+                                         const QString& standardOutput) {
+    QProcess process;
+    process.setWorkingDirectory(folder->path());
+    if (!standardOutput.isEmpty()) {
+        process.setStandardOutputFile(standardOutput);
+    }
+    process.start(QStringLiteral(ZEPH_SIGN_EXECUTABLE), arguments);
+    process.waitForFinished();
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
-void TestZephSign::cases() {
-    QFETCH(Case, testCase);
-    QTemporaryDir folder;
-    QMap<QByteArray, QByteArray> kept;
-    QByteArray out, err;
-    int exitCode = 0;
-    const mode_t umask = ::umask(022);
-    const auto restoreUmask = qScopeGuard([umask] { ::umask(umask); });
-    for (const auto& [verb, argument] : testCase.steps) {
-        const QList<QByteArray> words = Case::words(argument, 3);
-        // The file a step names: its first word, or for "mode F:" and "file F:" its second.
-        const QByteArray name = verb == "expect" && (words[0] == "mode" || words[0] == "file")
-                                    ? words.value(1).chopped(1)
-                                    : words[0];
-        QFile file(folder.filePath(QString::fromUtf8(name)));
-        if (verb.startsWith("zeph-sign")) {
-            QStringList arguments;
-            for (const QByteArray& word : argument.split(' ')) {
-                arguments << QString::fromUtf8(word.startsWith('$') ? kept.value(word.mid(1))
-                                                                    : word);
-            }
-            QProcess zephSign;
-            zephSign.setWorkingDirectory(folder.path());
-            if (verb == "zeph-sign-into-a-full-disk") {
-                zephSign.setStandardOutputFile(u"/dev/full"_s);
-            }
-            zephSign.start(QStringLiteral(ZEPH_SIGN_EXECUTABLE), arguments);
-            QVERIFY(zephSign.waitForFinished());
-            exitCode = zephSign.exitCode();
-            out = zephSign.readAllStandardOutput();
-            err = zephSign.readAllStandardError();
-        } else if (verb == "fifo") {
-            QCOMPARE(::mkfifo(QFile::encodeName(file.fileName()).constData(), 0600), 0);
-        } else if (verb == "umask") {
-            ::umask(argument.toUInt(nullptr, 8));
-        } else if (verb == "keep") {
-            kept.insert(argument, out.trimmed());
-        } else if (verb == "write" || verb == "save") {
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(verb == "save" ? out : Case::words(argument, 2).value(1));
-        } else if (verb == "edit") {
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            const QByteArray edited = file.readAll().replace(words.value(1), words.value(2));
-            QVERIFY(file.resize(0) && file.write(edited) == edited.size());
-        } else {
-            QCOMPARE(verb, "expect");
-            struct stat info {};
-            ::stat(QFile::encodeName(file.fileName()).constData(), &info);
-            const QByteArray content =
-                file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-            const QStringList lines{
-                u"exit: %1"_s.arg(exitCode),
-                u"stdout: "_s + QString::fromUtf8(out),
-                u"stderr: "_s + QString::fromUtf8(err),
-                u"key length: %1"_s.arg(out.trimmed().size()),
-                u"file %1: "_s.arg(QString::fromUtf8(name)) + QString::fromUtf8(content),
-                u"mode %1: %2"_s.arg(QString::fromUtf8(name)).arg(info.st_mode & 0777, 0, 8)};
-            const QString text = QString::fromUtf8(argument);
-            QVERIFY2(std::any_of(lines.begin(), lines.end(),
-                                 [&](const QString& line) { return line.startsWith(text); }),
-                     qPrintable(text + u"\nnot in:\n"_s + lines.join(u'\n')));
-        }
-    }
+void TestZephSign::init() {
+    folder.emplace();
+    const mode_t umask = ::umask(0);
+    publicKey = zephSign({u"keygen"_s, u"secret.key"_s}).out.trimmed();
+    ::umask(umask);
+    QFile secret(folder->filePath(u"secret.key"_s)), script(folder->filePath(u"script.py"_s));
+    QVERIFY(secret.open(QIODevice::ReadOnly) && script.open(QIODevice::WriteOnly));
+    secretKey = secret.readAll();
+    script.write("print('ZEPH')\n");
+    script.close();
+    QFile manifest(folder->filePath(u"signed.json"_s));
+    QVERIFY(manifest.open(QIODevice::WriteOnly));
+    manifest.write(zephSign({u"manifest"_s, u"--key"_s, u"secret.key"_s, u"--version"_s, u"1.4.0"_s,
+                             u"--script-url"_s, u"https://h.invalid/s.py"_s, u"script.py"_s})
+                       .out);
+}
+
+void TestZephSign::keygenMakesAPrivateKey() {
+    QCOMPARE(publicKey.size(), 44);
+    struct stat info {};
+    QCOMPARE(::stat(QFile::encodeName(folder->filePath(u"secret.key"_s)).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, 0600u);
+}
+
+void TestZephSign::commands_data() {
+    QTest::addColumn<QByteArray>("setup");      // run by /bin/sh in the folder first
+    QTest::addColumn<QStringList>("arguments"); // KEY: the public key
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("firstErrorLine");
+    const QStringList verify{u"verify"_s, u"--public-key"_s, u"KEY"_s};
+    const QStringList sign{u"manifest"_s,
+                           u"--key"_s,
+                           u"secret.key"_s,
+                           u"--script-url"_s,
+                           u"https://h.invalid/s.py"_s,
+                           u"script.py"_s,
+                           u"--version"_s};
+    QTest::newRow("a signed release verifies")
+        << ""_ba << verify + QStringList{u"signed.json"_s, u"script.py"_s} << 0
+        << "The signature verifies.\n"_ba
+        << ""_ba;
+    QTest::newRow("a flipped byte")
+        << "printf \"print('ZEPh')\\n\" >script.py"_ba
+        << verify + QStringList{u"signed.json"_s, u"script.py"_s} << 1 << ""_ba
+        << "zeph-sign: the signature does not verify."_ba;
+    QTest::newRow("no signature")
+        << R"(printf '{"version":"1.4.0","script_url":"u"}' >unsigned.json)"_ba
+        << verify + QStringList{u"unsigned.json"_s, u"script.py"_s} << 1 << ""_ba
+        << "zeph-sign: the manifest carries no signature."_ba;
+    QTest::newRow("a public key that is no key")
+        << ""_ba
+        << QStringList{u"verify"_s, u"--public-key"_s, u"c2VjcmV0"_s, u"signed.json"_s,
+                       u"script.py"_s}
+        << 2 << ""_ba
+        << "zeph-sign: the public key is not the base64 of 32 bytes: c2VjcmV0"_ba;
+    QTest::newRow("an option given twice")
+        << ""_ba << verify + QStringList{u"--public-key"_s, u"KEY"_s, u"signed.json"_s, u"s"_s} << 2
+        << ""_ba
+        << "zeph-sign: --public-key is given more than once."_ba;
+    // Without its padding the seed still decodes to 32 bytes, for a lenient decoder.
+    QTest::newRow("a key file without its padding")
+        << "sed -i s/=// secret.key"_ba << sign + QStringList{u"1.4.0"_s} << 2 << ""_ba
+        << "zeph-sign: secret.key is not a secret key file (the base64 of a 32-byte seed)."_ba;
+    QTest::newRow("a version with a line feed")
+        << ""_ba << sign + QStringList{u"1.4\n0"_s} << 2 << ""_ba
+        << "zeph-sign: the version must not contain a line feed."_ba;
+    QTest::newRow("a FIFO as the key file")
+        << "mkfifo pipe.key"_ba
+        << QStringList{u"manifest"_s, u"--key"_s,     u"pipe.key"_s, u"--script-url"_s,
+                       u"u"_s,        u"--version"_s, u"1"_s,        u"script.py"_s}
+        << 2 << ""_ba
+        << "zeph-sign: pipe.key is not a regular file."_ba;
+    QTest::newRow("an existing key file is never replaced")
+        << ""_ba << QStringList{u"keygen"_s, u"secret.key"_s} << 2 << ""_ba
+        << "zeph-sign: cannot create secret.key: File exists"_ba;
+}
+
+void TestZephSign::commands() {
+    QFETCH(QByteArray, setup);
+    QFETCH(QStringList, arguments);
+    QCOMPARE(QProcess::execute(u"/bin/sh"_s, {u"-ec"_s, u"cd \"$0\"; "_s + QString::fromUtf8(setup),
+                                              folder->path()}),
+             0);
+    arguments.replaceInStrings(u"KEY"_s, QString::fromLatin1(publicKey));
+    const Run run = zephSign(arguments);
+    QTEST(run.exitCode, "exitCode");
+    QTEST(run.out, "out");
+    QTEST(run.err.split('\n').first(), "firstErrorLine");
+    QFile secret(folder->filePath(u"secret.key"_s));
+    QVERIFY(secret.open(QIODevice::ReadOnly));
+    QCOMPARE(secret.readAll() == secretKey, !setup.contains("secret.key"));
+}
+
+void TestZephSign::lostOutputFails_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("a signed manifest")
+        << QStringList{u"manifest"_s, u"--key"_s,        u"secret.key"_s, u"--version"_s,
+                       u"1"_s,        u"--script-url"_s, u"u"_s,          u"script.py"_s};
+    QTest::newRow("a public key: no key is kept") << QStringList{u"keygen"_s, u"lost.key"_s};
+}
+
+void TestZephSign::lostOutputFails() {
+    QFETCH(QStringList, arguments);
+    QCOMPARE(zephSign(arguments, u"/dev/full"_s).exitCode, 1);
+    QVERIFY(!QFile::exists(folder->filePath(u"lost.key"_s)));
 }
 
 QTEST_GUILESS_MAIN(TestZephSign)

@@ -1,22 +1,8 @@
 #include "FakePlatformServices.h"
 
-#include "CaseFile.h"
-
 using namespace Qt::StringLiterals;
 
 namespace {
-
-HttpReply reply(const QByteArray& text) {
-    const QList<QByteArray> parts = Case::words(text, 2);
-    const QByteArray rest = parts.value(1);
-    const qsizetype failure =
-        QList<QByteArray>{"failed", "too-large", "overdue", "redirect-refused"}.indexOf(parts[0]);
-    if (failure >= 0) {
-        return {HttpReply::Outcome(failure + 1), QString::fromUtf8(rest), 0, std::nullopt};
-    }
-    return {HttpReply::Outcome::Answered, QString(), parts[0].toInt(),
-            rest == "(none)" ? std::nullopt : std::optional(rest)};
-}
 
 QString accessNote(FileAccess access) {
     return access == FileAccess::OwnerOnly ? u" private"_s : QString();
@@ -34,6 +20,10 @@ void FakePlatformServices::answer(std::size_t index, const HttpReply& reply) {
     if (PendingGet& pending = gets.at(index); pending.receiver) {
         pending.completion(reply);
     }
+}
+
+void FakePlatformServices::answerLast(const HttpReply& reply) {
+    answer(gets.size() - 1, reply);
 }
 
 ProcessResult FakePlatformServices::run(const ProcessRequest& request) {
@@ -83,40 +73,4 @@ void FakePlatformServices::openInDefaultApplication(const QUrl& url) {
 
 void FakePlatformServices::quit() {
     calls << u"quit"_s;
-}
-
-bool FakePlatformServices::play(const QByteArray& verb, const QByteArray& argument) {
-    const QList<QByteArray> words = Case::words(argument, 2);
-    const QString scripts = home + u"/Library/Application Support/Blackmagic Design/"
-                                   "DaVinci Resolve/Fusion/Scripts/Utility"_s;
-    const QString path = words[0] == "SCRIPT" ? scripts + u"/ZEPH_Export_Gallery_Stills.py"_s
-                                              : home + u"/.zeph/resolve_token.txt"_s;
-    if (verb == "file") {
-        files.insert(path, words.value(1));
-    } else if (verb == "file-of-size") {
-        files.insert(path, QByteArray(words.value(1).toInt(), 't'));
-    } else if (verb == "folder-error") {
-        createFolderError = QString::fromUtf8(argument);
-    } else if (verb == "write-error") {
-        writeError = QString::fromUtf8(argument);
-    } else if (verb == "probe") {
-        const QList<QByteArray> probe = Case::words(argument, 3);
-        processResult = {probe[0] == "exited" ? ProcessResult::Outcome::Exited
-                                              : ProcessResult::Outcome::TimedOut,
-                         probe.value(1).toInt(), probe.value(2)};
-    } else if (verb == "answer") {
-        answer(words[0] == "last" ? gets.size() - 1 : words[0].toUInt(), reply(words.value(1)));
-    } else {
-        return false;
-    }
-    return true;
-}
-
-QString FakePlatformServices::named(QString text) const {
-    const QString scripts = home + u"/Library/Application Support/Blackmagic Design/"
-                                   "DaVinci Resolve/Fusion/Scripts/Utility"_s;
-    return text.replace(scripts + u"/ZEPH_Export_Gallery_Stills.py"_s, u"SCRIPT"_s)
-        .replace(scripts, u"SCRIPTS"_s)
-        .replace(home + u"/.zeph/resolve_token.txt"_s, u"TOKEN"_s)
-        .replace(home + u"/.zeph"_s, u"ZEPH"_s);
 }

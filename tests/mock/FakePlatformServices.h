@@ -32,16 +32,7 @@ public:
     // Delivers the answer to request `index` (in the order asked), as the main loop would:
     // dropped when its receiver is gone.
     void answer(std::size_t index, const HttpReply& reply);
-
-    // Plays one step of a case file on this machine; false for a verb it does not know:
-    //   file SCRIPT|TOKEN BYTES · file-of-size SCRIPT|TOKEN N · folder-error TEXT · write-error
-    //   TEXT probe exited|timed-out CODE OUTPUT · answer N|last REPLY (N counts from 0)
-    // REPLY: "200 BODY", "204 (none)" (no body), "failed DESCRIPTION", "too-large", "overdue",
-    // "redirect-refused".
-    bool play(const QByteArray& verb, const QByteArray& argument);
-    // `text` with the installer's paths below the home folder written as SCRIPT, SCRIPTS (its
-    // folder), TOKEN and ZEPH (its folder).
-    QString named(QString text) const;
+    void answerLast(const HttpReply& reply);
 
     std::vector<PendingGet> gets;
     QList<ProcessRequest> processRuns;
@@ -49,11 +40,23 @@ public:
     // Runs while the probe "waits" for its child, standing for work the main loop does then.
     std::function<void()> whileProcessRuns;
 
-    QString home = QStringLiteral("/home/tester");
     QMap<QString, QByteArray> files;
     QString createFolderError; // non-empty: createFolder fails with it
     QString writeError;        // non-empty: writeFileAtomically fails with it
     // "get URL", "run PROGRAM ARGUMENTS", "exists PATH", "read PATH", "mkdir PATH", "write PATH"
     // (both with " private" for FileAccess::OwnerOnly), "open URL", "quit".
     mutable QStringList calls;
+
+    QString home = defaultHome;
+
+    // The installer's paths in the default home.
+    static inline const QString defaultHome = QStringLiteral("/home/tester");
+    static inline const QString scriptsFolder =
+        defaultHome +
+        QStringLiteral("/Library/Application Support/Blackmagic Design/DaVinci Resolve/"
+                       "Fusion/Scripts/Utility");
+    static inline const QString scriptFile =
+        scriptsFolder + QStringLiteral("/ZEPH_Export_Gallery_Stills.py");
+    static inline const QString tokenFolder = defaultHome + QStringLiteral("/.zeph");
+    static inline const QString tokenFile = tokenFolder + QStringLiteral("/resolve_token.txt");
 };
