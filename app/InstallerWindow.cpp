@@ -1,16 +1,13 @@
 #include "InstallerWindow.h"
 
-#include "FinishSection.h"
-#include "PythonSection.h"
-#include "ScriptSection.h"
-#include "StyledLabel.h"
-#include "TokenSection.h"
-#include "VersionSection.h"
 #include "WrappingLabel.h"
 
 #include <QFrame>
+#include <QGroupBox>
 #include <QKeyEvent>
-#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -18,79 +15,214 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+using Style = StyledLabel::TextStyle;
+using Tone = StyledLabel::Tone;
+
 constexpr QSize windowSize{560, 720};
 constexpr int padding = 18;
-constexpr int rowSpacing = 14;
+constexpr int buttonSpacing = 12;
+// Tighter than the style's default: the box's frame already adds a few pixels, and five boxes
+// share the window's height.
+constexpr QMargins sectionMargins{9, 4, 9, 7};
+// The token field holds whatever is typed or pasted; saving refuses what cannot be loaded.
+constexpr int tokenFieldLimit = 16 * 1024 * 1024;
+
+template <class Widget> Widget* named(const QString& name, Widget* widget) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+// A text from state, by a name that tests and accessibility tools can find it by.
+WrappingLabel* stateText(const QString& name, Tone tone, int lines = 3, Style style = Style::Body) {
+    return named(name, new WrappingLabel(style, tone, lines));
+}
+
+StyledLabel* badge(const QString& name, const QString& text, Tone tone = Tone::Green) {
+    return named(name, new StyledLabel(text, Style::Body, tone));
+}
+
+// An untitled group box whose rows are `spacing` apart: its title is its first row.
+QVBoxLayout* addSection(QVBoxLayout* rows, int spacing) {
+    auto* box = new QGroupBox;
+    auto* section = new QVBoxLayout(box);
+    section->setContentsMargins(sectionMargins);
+    section->setSpacing(spacing);
+    rows->addWidget(box);
+    return section;
+}
+
+// The section's title, then `trailing` drawn at the far end of the row, in the room left.
+template <class Label>
+Label* addTitleRow(QVBoxLayout* section, const QString& title, Label* trailing) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(new StyledLabel(title, Style::Headline, Tone::Primary));
+    row->addWidget(trailing, 1);
+    trailing->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    section->addLayout(row);
+    return trailing;
+}
+
+// A fixed text, wrapped to the section's width.
+StyledLabel* addText(QVBoxLayout* section, const QString& text, Style style, Tone tone) {
+    auto* label = new StyledLabel(text, style, tone);
+    label->setWordWrap(true);
+    section->addWidget(label);
+    return label;
+}
+
+void addButtonRow(QVBoxLayout* section, std::initializer_list<QPushButton*> buttons) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(buttonSpacing);
+    for (QPushButton* button : buttons) {
+        row->addWidget(button);
+    }
+    row->addStretch();
+    section->addLayout(row);
+}
 
 } // namespace
 
+// Built from the top down, which is also the order Tab moves in.
 InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
     : QWidget(parent)
-    , view(platform) {
-    rows = new QVBoxLayout(this);
+    , view(platform)
+    , rows(new QVBoxLayout(this)) {
     rows->setContentsMargins(padding, padding, padding, padding);
-    rows->setSpacing(rowSpacing);
-
-    rows->addWidget(new StyledLabel(tr("Lumerra × Resolve Installer"),
-                                    StyledLabel::TextStyle::Title, StyledLabel::Tone::Primary,
-                                    this));
-    auto* subtitle =
-        new StyledLabel(tr("Installs the Resolve script and saves your token. No Terminal."),
-                        StyledLabel::TextStyle::Body, StyledLabel::Tone::Secondary, this);
-    subtitle->setWordWrap(true);
-    rows->addWidget(subtitle);
-    auto* divider = new QFrame(this);
+    rows->setSpacing(14);
+    rows->addWidget(
+        new StyledLabel(tr("Lumerra × Resolve Installer"), Style::Title, Tone::Primary));
+    addText(rows, tr("Installs the Resolve script and saves your token. No Terminal."), Style::Body,
+            Tone::Secondary);
+    auto* divider = new QFrame;
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
     rows->addWidget(divider);
 
-    // Built from top to bottom, which is also the order Tab moves in.
-    sections << new VersionSection(view, this) << new PythonSection(view, this)
-             << new ScriptSection(view, this);
-    auto* token = new TokenSection(view, this);
-    finish = new FinishSection(view, this);
-    sections << token << finish;
-    for (SectionBox* section : std::as_const(sections)) {
-        rows->addWidget(section);
-    }
+    QVBoxLayout* version = addSection(rows, 8);
+    manifestVersion = addTitleRow(version, tr("Script version"),
+                                  stateText(u"manifestVersion"_s, Tone::Secondary));
+    version->addWidget(manifestStatus = stateText(u"manifestStatus"_s, Tone::Secondary));
+    addButtonRow(version, {refresh = button(tr("Refresh version"), &ContentView::fetchManifest)});
+
+    QVBoxLayout* python = addSection(rows, 8);
+    pythonBadge = addTitleRow(python, tr("Python"), badge(u"pythonBadge"_s, {}, Tone::Orange));
+    python->addWidget(pythonStatus = stateText(u"pythonStatus"_s, Tone::Orange));
+    addButtonRow(python,
+                 {installPython = button(tr("Install Python"), &ContentView::openPythonDownloads),
+                  recheck = button(tr("Re-check"), &ContentView::checkPython)});
+    pythonHint = named(u"pythonHint"_s,
+                       addText(python, tr("DaVinci Resolve needs Python installed to run scripts."),
+                               Style::Footnote, Tone::Secondary));
+
+    QVBoxLayout* script = addSection(rows, 10);
+    scriptBadge =
+        addTitleRow(script, tr("Resolve Script"), badge(u"scriptBadge"_s, tr("Installed ✅")));
+    addText(script, tr("Installs the latest script into Resolve’s Scripts folder."), Style::Body,
+            Tone::Secondary);
+    addButtonRow(
+        script, {install = button(tr("Install Script"), &ContentView::installScript),
+                 openScripts = button(tr("Open Scripts Folder"), &ContentView::openScriptsFolder)});
+    script->addWidget(scriptPath = stateText(u"scriptPath"_s, Tone::Secondary, 2, Style::Footnote));
+
+    QVBoxLayout* token = addSection(rows, 10);
+    tokenBadge = addTitleRow(token, tr("Resolve API Token"), badge(u"tokenBadge"_s, tr("Saved ✅")));
+    addText(token, tr("Copy it from Lumerra → Account → Resolve API Token"), Style::Body,
+            Tone::Secondary);
+    token->addWidget(tokenField = new QLineEdit);
+    tokenField->setPlaceholderText(tr("Paste token here…"));
+    tokenField->setAccessibleName(tr("Resolve API Token"));
+    tokenField->setMaxLength(tokenFieldLimit);
+    addButtonRow(token, {save = button(tr("Save Token"), &ContentView::saveToken),
+                         openToken = button(tr("Open Token File"), &ContentView::openTokenFile)});
+    token->addWidget(tokenPath = stateText(u"tokenPath"_s, Tone::Secondary, 2, Style::Footnote));
+
+    QVBoxLayout* finish = addSection(rows, 10);
+    finishBadge = addTitleRow(finish, tr("Finish"), badge(u"finishBadge"_s, tr("All set ✅")));
+    addText(finish, tr("Restart DaVinci Resolve, then run:"), Style::Body, Tone::Secondary);
+    addText(finish, tr("Workspace → Scripts → Utility → ZEPH_Export_Gallery_Stills"),
+            Style::Callout, Tone::Secondary);
+    addButtonRow(finish, {checkStatus = button(tr("Check status"), &ContentView::checkStatus),
+                          close = button(tr("Close"), &ContentView::closeInstaller)});
+    // Drawn as the default button; Return reaches it through keyPressEvent().
+    close->setDefault(true);
+    finishHint =
+        named(u"finishHint"_s,
+              addText(finish,
+                      tr("Close is enabled once Python is detected, the script is installed, "
+                         "and the token is saved."),
+                      Style::Footnote, Tone::Secondary));
+
     rows->addStretch();
+    rows->addWidget(statusLine = stateText(u"statusLine"_s, Tone::Secondary, 4, Style::Footnote));
 
-    statusLine =
-        new WrappingLabel(StyledLabel::TextStyle::Footnote, StyledLabel::Tone::Secondary, 0, this);
-    statusLine->setObjectName(u"statusLine"_s);
-    rows->addWidget(statusLine);
-
-    // Typing or pasting the token is the one thing to do at once, as in a Mac window, whose
-    // first text field has the focus.
-    token->takeFocus();
-    render();
+    // Typing or pasting the token is the one thing to do at once, as in a Mac window, whose first
+    // text field has the focus. Whatever changes the field's text, keys, input methods or
+    // accessibility, reaches the view.
+    tokenField->setFocus();
+    connect(tokenField, &QLineEdit::textChanged, &view, &ContentView::setToken);
     connect(&view, &ContentView::changed, this, &InstallerWindow::render);
+    render();
 }
 
-// 720 is the height the installer is drawn for. Where the platform's fonts and controls, or long
-// texts from state, need more room than that, the window is made taller rather than clipping its
-// content; its width never changes. One more status line leaves room for a message that wraps.
-void InstallerWindow::fitHeight() {
-    // A section whose text wrapped onto more lines does not tell the window's layout by itself.
-    for (SectionBox* section : std::as_const(sections)) {
-        section->layout()->invalidate();
-    }
-    rows->invalidate();
-    const int fullestHeight =
-        rows->totalHeightForWidth(windowSize.width()) + statusLine->fontMetrics().lineSpacing();
-    setFixedSize(windowSize.width(), std::max(windowSize.height(), fullestHeight));
-}
-
-ContentView& InstallerWindow::contentView() {
-    return view;
+QPushButton* InstallerWindow::button(const QString& title, void (ContentView::*action)()) {
+    auto* button = new QPushButton(title);
+    connect(button, &QPushButton::clicked, &view, action);
+    return button;
 }
 
 void InstallerWindow::render() {
-    for (SectionBox* section : std::as_const(sections)) {
-        section->render(view);
+    const InstallerState& state = view.state();
+    const bool idle = !state.isWorking;
+    manifestVersion->setDisplayedText(state.manifestVersion);
+    manifestStatus->setDisplayedText(state.manifestStatus);
+    refresh->setEnabled(idle);
+
+    pythonBadge->setText(state.pythonInstalled ? tr("Detected") : tr("Required"));
+    pythonBadge->setTone(state.pythonInstalled ? Tone::Green : Tone::Orange);
+    pythonStatus->setDisplayedText(state.pythonStatus);
+    pythonStatus->setTone(state.pythonInstalled ? Tone::Secondary : Tone::Orange);
+    installPython->setEnabled(idle && !state.pythonInstalled);
+    recheck->setEnabled(idle);
+    pythonHint->setHidden(state.pythonInstalled);
+
+    scriptBadge->setHidden(!state.installedScript);
+    install->setText(state.installedScript ? tr("Update Script") : tr("Install Script"));
+    install->setEnabled(idle && state.pythonInstalled && state.manifestScriptURL);
+    openScripts->setEnabled(idle);
+    scriptPath->setDisplayedText(view.scriptFileURL());
+
+    tokenBadge->setHidden(!state.savedToken);
+    // Only a token that did not come from the field is drawn back into it: what is typed stays
+    // where the user's cursor and selection are.
+    if (tokenField->text() != state.token) {
+        tokenField->setText(state.token);
     }
-    statusLine->setDisplayedText(view.state().statusText);
+    tokenField->setEnabled(idle);
+    save->setEnabled(idle && !state.token.trimmed().isEmpty());
+    openToken->setEnabled(idle);
+    tokenPath->setDisplayedText(view.tokenFileURL());
+
+    finishBadge->setHidden(!state.allSet);
+    checkStatus->setEnabled(idle);
+    close->setEnabled(idle && state.allSet);
+    finishHint->setHidden(state.allSet);
+    statusLine->setDisplayedText(state.statusText);
     fitHeight();
+}
+
+// 720 is the height the installer is drawn for. Where the platform's fonts and controls, or long
+// texts from state, need more room, the window grows, never past the screen's available height;
+// its width never changes. One more status line leaves room for a message that wraps.
+void InstallerWindow::fitHeight() {
+    // A section whose text wrapped onto more lines does not tell the window's layout by itself.
+    for (QGroupBox* section : findChildren<QGroupBox*>()) {
+        section->layout()->invalidate();
+    }
+    rows->invalidate();
+    const int needed =
+        rows->totalHeightForWidth(windowSize.width()) + statusLine->fontMetrics().lineSpacing();
+    const int available = screen()->availableGeometry().height();
+    setFixedSize(windowSize.width(), std::min(std::max(windowSize.height(), needed), available));
 }
 
 // A show by the program (the first one, or after hide()) starts the installer afresh; a show
@@ -114,14 +246,14 @@ void InstallerWindow::paintEvent(QPaintEvent* event) {
     }
 }
 
-// Without a dialog around it, Return reaches the window whenever the focused control leaves it
-// unused, the token field and the buttons included; it then acts as "Close", the default button.
+// Outside a dialog nothing makes Return click the default button, so the window does: Return
+// reaches it whenever the focused control leaves the key unused, the token field and the
+// buttons included. click() ignores a disabled "Close", as a click with the mouse would.
 void InstallerWindow::keyPressEvent(QKeyEvent* event) {
     const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    const bool unmodified = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (!isReturn || !unmodified) {
+    if (isReturn && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        close->click();
+    } else {
         QWidget::keyPressEvent(event);
-        return;
     }
-    finish->activateDefaultAction();
 }

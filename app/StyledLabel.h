@@ -2,8 +2,11 @@
 
 #include <QLabel>
 
-// A plain-text label in one of the window's named text styles and tones. The tone's colour is
-// worked out from the palette the label inherits, so it follows a switch between light and dark.
+#include <optional>
+
+// A plain-text label in one of the window's text styles and tones. Secondary text takes the
+// palette's placeholder role, which follows the system's light and dark appearance; green and
+// orange, which no palette role names, are picked for the light or dark window they are drawn on.
 class StyledLabel : public QLabel {
     Q_OBJECT
 
@@ -11,19 +14,13 @@ public:
     enum class TextStyle { Body, Title, Headline, Callout, Footnote };
     enum class Tone { Primary, Secondary, Green, Orange };
 
-    StyledLabel(TextStyle style, Tone tone, QWidget* parent = nullptr);
     StyledLabel(const QString& text, TextStyle style, Tone tone, QWidget* parent = nullptr);
 
-    // Shows `text` and exposes it as the label's accessible name.
-    void setDisplayedText(const QString& text);
     void setTone(Tone newTone);
-    Tone tone() const;
-
-protected:
-    void changeEvent(QEvent* event) override;
 
 private:
-    void applyTone();
+    // Green and orange, darker on a light window and brighter on a dark one, so that both read.
+    std::optional<QColor> toneColour() const;
 
-    Tone currentTone = Tone::Primary;
+    Tone tone = Tone::Primary;
 };

@@ -7,35 +7,80 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// More than a line of the window can hold: what lies beyond is never laid out.
+constexpr qsizetype charactersPerLine = 512;
+
+bool isHidingOrReordering(char16_t c) {
+    return (c < 0x20 && c != u'\n') || (c >= 0x7f && c < 0xa0) || (c >= 0x202a && c <= 0x202e) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+} // namespace
+
 WrappingLabel::WrappingLabel(TextStyle style, Tone tone, int maximumLines, QWidget* parent)
-    : StyledLabel(style, tone, parent)
-    , maximumLines(maximumLines) {}
+    : StyledLabel(QString(), style, tone, parent)
+    , maximumLines(maximumLines) {
+    // Asks the layout for the height of each width; the lines themselves are laid out here.
+    setWordWrap(true);
+}
+
+void WrappingLabel::setDisplayedText(const QString& text) {
+    if (text == source) {
+        return;
+    }
+    source = text;
+    QString shown = text;
+    for (QChar& c : shown) {
+        if (c == u'\n') {
+            c = QChar::LineSeparator;
+        } else if (isHidingOrReordering(c.unicode())) {
+            c = QChar::ReplacementCharacter;
+        }
+    }
+    setText(shown);
+    linesWidth = -1;
+    updateToolTip();
+}
 
 QStringList WrappingLabel::visibleLines(int width) const {
+    if (width == linesWidth) {
+        return lines;
+    }
     const QString whole = text();
-    QTextLayout layout(whole, font());
+    const QString laidOut = whole.left(maximumLines * charactersPerLine);
+    QTextLayout layout(laidOut, font());
     QTextOption wrapping;
     wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(wrapping);
-
-    QStringList lines;
+    lines.clear();
+    cut = false;
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(width);
-        if (maximumLines > 0 && lines.size() == maximumLines - 1) {
-            // The last line takes whatever is left and cuts it at its end.
-            lines << fontMetrics().elidedText(whole.mid(line.textStart()), Qt::ElideRight, width);
+        const qsizetype end = line.textStart() + line.textLength();
+        QString shown = laidOut.mid(line.textStart(), line.textLength());
+        if (lines.size() == maximumLines - 1 && (end < laidOut.size() || laidOut != whole)) {
+            // The last line shows what fits of the rest of its paragraph, and an ellipsis.
+            cut = true;
+            const QString rest = laidOut.mid(line.textStart()).section(QChar::LineSeparator, 0, 0);
+            shown = fontMetrics().elidedText(rest + u'…', Qt::ElideRight, width);
+        }
+        lines << (shown.endsWith(QChar::LineSeparator) ? shown.chopped(1) : shown);
+        if (cut) {
             break;
         }
-        lines << whole.mid(line.textStart(), line.textLength());
     }
     layout.endLayout();
+    linesWidth = width;
     return lines;
 }
 
 QSize WrappingLabel::sizeHint() const {
     const QMargins margins = contentsMargins();
-    const int width = fontMetrics().horizontalAdvance(text()) + margins.left() + margins.right();
+    const QString firstLine = text().left(charactersPerLine).section(QChar::LineSeparator, 0, 0);
+    const int width = fontMetrics().horizontalAdvance(firstLine) + margins.left() + margins.right();
     return {width, heightForWidth(width)};
 }
 
@@ -44,10 +89,6 @@ QSize WrappingLabel::minimumSizeHint() const {
     const QMargins margins = contentsMargins();
     return {fontMetrics().horizontalAdvance(u"…"_s) + margins.left() + margins.right(),
             textHeight(1)};
-}
-
-bool WrappingLabel::hasHeightForWidth() const {
-    return true;
 }
 
 int WrappingLabel::heightForWidth(int width) const {
@@ -67,12 +108,25 @@ int WrappingLabel::textHeight(int lineCount) const {
 
 void WrappingLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setPen(palette().color(QPalette::WindowText));
+    painter.setPen(palette().color(foregroundRole()));
     const QFontMetricsF metrics(font());
     const QRect area = contentsRect();
     qreal baseline = area.top() + metrics.ascent();
+    const bool toTheRight = alignment() & Qt::AlignRight;
     for (const QString& line : visibleLines(area.width())) {
-        painter.drawText(area.left(), qRound(baseline), line);
+        const int x =
+            toTheRight ? area.right() + 1 - fontMetrics().horizontalAdvance(line) : area.left();
+        painter.drawText(x, qRound(baseline), line);
         baseline += metrics.lineSpacing();
     }
+}
+
+void WrappingLabel::resizeEvent(QResizeEvent* event) {
+    StyledLabel::resizeEvent(event);
+    updateToolTip();
+}
+
+void WrappingLabel::updateToolTip() {
+    visibleLines(contentsRect().width());
+    setToolTip(cut ? text() : QString());
 }

@@ -4,30 +4,37 @@
 
 #include <QStringList>
 
-// A label whose text always fits its width: it wraps at blanks where it can and anywhere else
-// where it must, so a long path or a word without blanks never runs past the box's edge. With a
-// line limit, the text is cut after that line with an ellipsis; text() stays the whole text, so
-// the accessible name and a copy of the text are never cut.
+// A text from state, drawn within its width on at most a few lines: it wraps at blanks where it
+// can and anywhere else where it must, and a text too long for its lines is cut at the end with
+// "…", its whole then being the tooltip. Control and bidirectional formatting characters are
+// drawn as U+FFFD, so that nothing from outside can hide or reorder what is shown; a line feed
+// breaks the line. However long the text, the work stays that of the few lines shown.
 class WrappingLabel : public StyledLabel {
     Q_OBJECT
 
 public:
-    // `maximumLines` 0: as many lines as the text needs.
     WrappingLabel(TextStyle style, Tone tone, int maximumLines, QWidget* parent = nullptr);
 
-    // The lines as drawn at `width` pixels, the last ending in "…" when the limit cuts it.
+    void setDisplayedText(const QString& text);
+    // The lines as drawn at `width` pixels, the last ending in "…" when the text is cut.
     QStringList visibleLines(int width) const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
-    bool hasHeightForWidth() const override;
     int heightForWidth(int width) const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     int textHeight(int lineCount) const;
+    void updateToolTip();
 
-    int maximumLines = 0;
+    int maximumLines = 1;
+    QString source;
+    // The lines last laid out, for the width they were laid out at.
+    mutable int linesWidth = -1;
+    mutable QStringList lines;
+    mutable bool cut = false;
 };

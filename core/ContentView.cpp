@@ -116,6 +116,9 @@ QString ContentView::tokenFileURL() const {
 }
 
 void ContentView::setToken(const QString& token) {
+    if (token == fields.token) {
+        return;
+    }
     fields.token = token;
     Q_EMIT changed();
 }

@@ -4,9 +4,12 @@
 #include "WrappingLabel.h"
 #include "ZEPHInstallerApp.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include <memory>
@@ -55,17 +58,19 @@ private Q_SLOTS:
     void returnKey();
     void keyboard();
     void typingKeepsTheCursor();
-    void aLongTokenIsNeverCut();
+    void textSetWithoutKeystrokesIsTheToken();
+    void aPastedTokenIsNeverCut();
     void labels_data();
     void labels();
     void longTexts();
+    void formattingCharactersAreShownAsReplacements();
     void startUpRunsAfterThePaintOfEachShow();
     void secondWindowHasItsOwnState();
 
 private:
     // "script" and "token" on disk, "no Python" to be found; "manifest": answered once shown.
     void showOn(const QStringList& machine);
-    // "on" or "off" for a button of that title; the text of the label of that name, or
+    // "on" or "off" for a button of that title; the text the label of that name draws, or
     // "hidden"; the token field's text, then "on" or "off".
     QString shown(const QString& name) const;
     QPushButton* button(const QString& title) const;
@@ -110,7 +115,12 @@ QString TestInstallerWindow::shown(const QString& name) const {
         return field()->text() + (field()->isEnabled() ? u" on"_s : u" off"_s);
     }
     const QLabel* label = window->findChild<QLabel*>(name);
-    return !label ? u"(none)"_s : label->isHidden() ? u"hidden"_s : label->text();
+    if (!label || label->isHidden()) {
+        return label ? u"hidden"_s : u"(none)"_s;
+    }
+    const auto* wrapping = qobject_cast<const WrappingLabel*>(label);
+    return wrapping ? wrapping->visibleLines(wrapping->contentsRect().width()).join(QString())
+                    : label->text();
 }
 
 QPushButton* TestInstallerWindow::button(const QString& title) const {
@@ -170,6 +180,13 @@ void TestInstallerWindow::picture() {
     for (const QString& line : picture.split(u'|')) {
         const QString name = line.section(u": "_s, 0, 0);
         QCOMPARE(name + u": "_s + shown(name), line);
+    }
+    // Every text has the height it needs, inside the window.
+    for (const WrappingLabel* label : window->findChildren<WrappingLabel*>()) {
+        QTRY_VERIFY2(label->height() >= label->heightForWidth(label->width()),
+                     qPrintable(label->objectName()));
+        QVERIFY(
+            window->rect().contains(QRect(label->mapTo(window.get(), QPoint()), label->size())));
     }
 }
 
@@ -267,10 +284,20 @@ void TestInstallerWindow::typingKeepsTheCursor() {
     QCOMPARE(fake->files.value(Fake::tokenFile), "aXbc");
 }
 
-void TestInstallerWindow::aLongTokenIsNeverCut() {
-    fake->files[Fake::tokenFile] = QByteArray(65536, 't');
+// Screen readers, dictation and password managers set the text without a keystroke.
+void TestInstallerWindow::textSetWithoutKeystrokesIsTheToken() {
+    showOn({u"token"_s});
+    QAccessible::queryAccessibleInterface(field())->setText(QAccessible::Value, u"NEW"_s);
+    QTest::mouseClick(button(u"Save Token"_s), Qt::LeftButton);
+    QCOMPARE(fake->files.value(Fake::tokenFile), "NEW");
+    QCOMPARE(field()->text(), u"NEW"_s);
+}
+
+void TestInstallerWindow::aPastedTokenIsNeverCut() {
     showOn({});
-    QCOMPARE(field()->text().size(), 65536);
+    QGuiApplication::clipboard()->setText(QString(70000, u't'));
+    QTest::keySequence(field(), QKeySequence::Paste);
+    QCOMPARE(field()->text().size(), 70000);
 }
 
 void TestInstallerWindow::labels_data() {
@@ -295,43 +322,58 @@ void TestInstallerWindow::labels() {
     QCOMPARE(shown(u"statusLine"_s), u"Python detected."_s);
 }
 
-// Texts without a blank wrap anywhere; paths are cut after two lines; every text is drawn within
-// its width, at the height it needs, inside the window's 560 pixels.
+// Texts from state wrap to three lines, the status line to four and the paths to two; a longer
+// one is cut with "…" and whole in its tooltip. However long they are, the window keeps its width
+// and fits the screen.
 void TestInstallerWindow::longTexts() {
-    const QString longText = u"Python"_s + QString(120, u'x');
-    fake->processResult.output = longText.toUtf8();
-    fake->writeError = QString(120, u'x');
-    window.reset();
     fake->home = u"/home/"_s + u"a-rather-long-home-folder-name/"_s.repeated(8);
+    fake->processResult.output = (u"Python "_s + QString(2000, u'x')).toUtf8();
+    fake->writeError = u"the disk is full "_s.repeated(100);
     window = std::make_unique<InstallerWindow>(*fake);
     showOn({});
     fake->answer(0, {HttpReply::Outcome::Answered,
                      {},
                      200,
-                     R"({"version":")" + QByteArray(120, 'x') + R"(","script_url":""})"});
+                     R"({"version":")" + QByteArray(500000, 'x') + R"(","script_url":""})"});
     QTest::keyClicks(field(), u"tok"_s);
     QTest::mouseClick(button(u"Save Token"_s), Qt::LeftButton);
-    const auto lines = [this](const QString& name) {
+    for (const auto& [name, lines] : {std::pair(u"manifestVersion"_s, 3),
+                                      {u"pythonStatus"_s, 3},
+                                      {u"statusLine"_s, 4},
+                                      {u"scriptPath"_s, 2},
+                                      {u"tokenPath"_s, 2}}) {
         const auto* label = window->findChild<WrappingLabel*>(name);
         const QStringList drawn = label->visibleLines(label->contentsRect().width());
-        return u"%1 in %2"_s.arg(drawn.join(QString()) == label->text() ? u"whole"_s : u"cut"_s)
-            .arg(drawn.size());
-    };
-    QCOMPARE(lines(u"manifestVersion"_s), u"whole in 120"_s);
-    QCOMPARE(lines(u"pythonStatus"_s), u"whole in 2"_s);
-    QCOMPARE(lines(u"statusLine"_s), u"whole in 3"_s);
-    QCOMPARE(lines(u"scriptPath"_s), u"cut in 2"_s);
-    QCOMPARE(lines(u"tokenPath"_s), u"cut in 2"_s);
-    QCOMPARE(window->width(), 560);
-    for (const WrappingLabel* label : window->findChildren<WrappingLabel*>()) {
-        for (const QString& line : label->visibleLines(label->contentsRect().width())) {
-            QVERIFY(label->fontMetrics().horizontalAdvance(line) <= label->contentsRect().width());
+        QCOMPARE(name + u" in %1 lines"_s.arg(drawn.size()), name + u" in %1 lines"_s.arg(lines));
+        QVERIFY(drawn.last().endsWith(u'…'));
+        QCOMPARE(label->toolTip(), label->text());
+        for (const QString& line : drawn) {
+            QVERIFY2(label->fontMetrics().horizontalAdvance(line.trimmed()) <=
+                         label->contentsRect().width(),
+                     qPrintable(name));
         }
-        QTRY_VERIFY2(label->height() >= label->heightForWidth(label->width()),
-                     qPrintable(label->objectName()));
-        QVERIFY(
-            window->rect().contains(QRect(label->mapTo(window.get(), QPoint()), label->size())));
     }
+    QCOMPARE(window->findChild<WrappingLabel*>(u"manifestVersion"_s)->toolTip().size(), 500000);
+    QCOMPARE(window->width(), 560);
+    QVERIFY(window->height() <= window->screen()->availableGeometry().height());
+}
+
+// Control and bidirectional formatting characters from outside are drawn as U+FFFD, so that
+// "1.4.0", U+202E, "gnp.evil" cannot pass for "1.4.0.live.png"; a line feed breaks the line.
+void TestInstallerWindow::formattingCharactersAreShownAsReplacements() {
+    fake->processResult.output = "Python 3.12\nbuilt\a";
+    showOn({});
+    fake->answer(0,
+                 {HttpReply::Outcome::Answered,
+                  {},
+                  200,
+                  "{\"version\":\"1.4.0\u202egnp.evil\",\"script_url\":\"https://h.invalid/s\"}"});
+    QTest::mouseClick(button(u"Install Script"_s), Qt::LeftButton);
+    QCOMPARE(shown(u"manifestVersion"_s), u"1.4.0\ufffdgnp.evil"_s);
+    QCOMPARE(shown(u"statusLine"_s), u"Downloading script v1.4.0\ufffdgnp.evil…"_s);
+    const auto* python = window->findChild<WrappingLabel*>(u"pythonStatus"_s);
+    QCOMPARE(python->visibleLines(python->contentsRect().width()),
+             QStringList({u"Python 3.12"_s, u"built\ufffd"_s}));
 }
 
 // The probe blocks: the window must have painted "Checking…" before it starts, at every show.

@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
-    <name>FinishSection</name>
+    <name>InstallerWindow</name>
     <message>
         <source>Finish</source>
         <translation>Abschluss</translation>
@@ -31,9 +31,7 @@
         <source>Close is enabled once Python is detected, the script is installed, and the token is saved.</source>
         <translation>„Schließen“ ist verfügbar, sobald Python erkannt, das Skript installiert und das Token gespeichert ist.</translation>
     </message>
-</context>
-<context>
-    <name>InstallerWindow</name>
+
     <message>
         <source>Lumerra × Resolve Installer</source>
         <translation>Lumerra × Resolve – Installationsprogramm</translation>
@@ -42,9 +40,7 @@
         <source>Installs the Resolve script and saves your token. No Terminal.</source>
         <translation>Installiert das Resolve-Skript und speichert Ihr Token. Kein Terminal nötig.</translation>
     </message>
-</context>
-<context>
-    <name>PythonSection</name>
+
     <message>
         <source>Python</source>
         <translation>Python</translation>
@@ -69,9 +65,7 @@
         <source>Required</source>
         <translation>Erforderlich</translation>
     </message>
-</context>
-<context>
-    <name>ScriptSection</name>
+
     <message>
         <source>Resolve Script</source>
         <translation>Resolve-Skript</translation>
@@ -96,9 +90,7 @@
         <source>Update Script</source>
         <translation>Skript aktualisieren</translation>
     </message>
-</context>
-<context>
-    <name>TokenSection</name>
+
     <message>
         <source>Resolve API Token</source>
         <translation>Resolve-API-Token</translation>
@@ -123,9 +115,7 @@
         <source>Paste token here…</source>
         <translation>Token hier einfügen…</translation>
     </message>
-</context>
-<context>
-    <name>VersionSection</name>
+
     <message>
         <source>Script version</source>
         <translation>Skriptversion</translation>

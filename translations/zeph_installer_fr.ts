@@ -2,7 +2,7 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr_FR">
 <context>
-    <name>FinishSection</name>
+    <name>InstallerWindow</name>
     <message>
         <source>Finish</source>
         <translation>Finalisation</translation>
@@ -31,9 +31,7 @@
         <source>Close is enabled once Python is detected, the script is installed, and the token is saved.</source>
         <translation>«&#xa0;Fermer&#xa0;» devient disponible une fois Python détecté, le script installé et le jeton enregistré.</translation>
     </message>
-</context>
-<context>
-    <name>InstallerWindow</name>
+
     <message>
         <source>Lumerra × Resolve Installer</source>
         <translation>Programme d’installation Lumerra × Resolve</translation>
@@ -42,9 +40,7 @@
         <source>Installs the Resolve script and saves your token. No Terminal.</source>
         <translation>Installe le script Resolve et enregistre votre jeton. Sans passer par le Terminal.</translation>
     </message>
-</context>
-<context>
-    <name>PythonSection</name>
+
     <message>
         <source>Python</source>
         <translation>Python</translation>
@@ -69,9 +65,7 @@
         <source>Required</source>
         <translation>Requis</translation>
     </message>
-</context>
-<context>
-    <name>ScriptSection</name>
+
     <message>
         <source>Resolve Script</source>
         <translation>Script Resolve</translation>
@@ -96,9 +90,7 @@
         <source>Update Script</source>
         <translation>Mettre à jour le script</translation>
     </message>
-</context>
-<context>
-    <name>TokenSection</name>
+
     <message>
         <source>Resolve API Token</source>
         <translation>Jeton d’API Resolve</translation>
@@ -123,9 +115,7 @@
         <source>Paste token here…</source>
         <translation>Collez le jeton ici…</translation>
     </message>
-</context>
-<context>
-    <name>VersionSection</name>
+
     <message>
         <source>Script version</source>
         <translation>Version du script</translation>
