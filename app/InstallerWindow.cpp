@@ -63,9 +63,9 @@ Label* addTitleRow(QVBoxLayout* section, const QString& title, Label* trailing) 
 }
 
 // A fixed text, wrapped to the section's width.
-StyledLabel* addText(QVBoxLayout* section, const QString& text, Style style, Tone tone) {
-    auto* label = new StyledLabel(text, style, tone);
-    label->setWordWrap(true);
+WrappingLabel* addText(QVBoxLayout* section, const QString& text, Style style, Tone tone) {
+    auto* label = new WrappingLabel(style, tone, 0);
+    label->setDisplayedText(text);
     section->addWidget(label);
     return label;
 }

@@ -24,6 +24,10 @@ WrappingLabel::WrappingLabel(TextStyle style, Tone tone, int maximumLines, QWidg
     , maximumLines(maximumLines) {
     // Asks the layout for the height of each width; the lines themselves are laid out here.
     setWordWrap(true);
+    QTextOption wrapping;
+    wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(wrapping);
+    layout.setFont(font());
 }
 
 void WrappingLabel::setDisplayedText(const QString& text) {
@@ -40,54 +44,55 @@ void WrappingLabel::setDisplayedText(const QString& text) {
         }
     }
     setText(shown);
-    linesWidth = -1;
-    updateToolTip();
+    layout.setText(maximumLines > 0 ? shown.left(maximumLines * charactersPerLine) : shown);
+    laidOut.clear();
+    // Until it is shown, the label has no width of its own to lay the text out at.
+    if (isVisible()) {
+        updateToolTip();
+    }
 }
 
 QStringList WrappingLabel::visibleLines(int width) const {
-    if (width == linesWidth) {
-        return lines;
+    return linesAt(width).lines;
+}
+
+// The layout asks for the same few widths again and again; each is laid out once per text.
+const WrappingLabel::Lines& WrappingLabel::linesAt(int width) const {
+    if (const auto known = laidOut.constFind(width); known != laidOut.constEnd()) {
+        return *known;
     }
     const QString whole = text();
-    const QString laidOut = whole.left(maximumLines * charactersPerLine);
-    QTextLayout layout(laidOut, font());
-    QTextOption wrapping;
-    wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(wrapping);
-    lines.clear();
-    cut = false;
+    const QString shaped = layout.text();
+    Lines result;
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
         line.setLineWidth(width);
         const qsizetype end = line.textStart() + line.textLength();
-        QString shown = laidOut.mid(line.textStart(), line.textLength());
-        if (lines.size() == maximumLines - 1 && (end < laidOut.size() || laidOut != whole)) {
+        QString shown = shaped.mid(line.textStart(), line.textLength());
+        if (result.lines.size() == maximumLines - 1 && (end < shaped.size() || shaped != whole)) {
             // The last line shows what fits of the rest of its paragraph, and an ellipsis.
-            cut = true;
-            const QString rest = laidOut.mid(line.textStart()).section(QChar::LineSeparator, 0, 0);
+            result.cut = true;
+            const QString rest = shaped.mid(line.textStart()).section(QChar::LineSeparator, 0, 0);
             shown = fontMetrics().elidedText(rest + u'…', Qt::ElideRight, width);
         }
-        lines << (shown.endsWith(QChar::LineSeparator) ? shown.chopped(1) : shown);
-        if (cut) {
+        result.lines << (shown.endsWith(QChar::LineSeparator) ? shown.chopped(1) : shown);
+        if (result.cut) {
             break;
         }
     }
     layout.endLayout();
-    linesWidth = width;
-    return lines;
+    return *laidOut.insert(width, result);
 }
 
+// Its height comes from heightForWidth(), its width from the layout around it: no text ever
+// widens the window, and a line cut short can get as narrow as its ellipsis.
 QSize WrappingLabel::sizeHint() const {
-    const QMargins margins = contentsMargins();
-    const QString firstLine = text().left(charactersPerLine).section(QChar::LineSeparator, 0, 0);
-    const int width = fontMetrics().horizontalAdvance(firstLine) + margins.left() + margins.right();
-    return {width, heightForWidth(width)};
+    return minimumSizeHint();
 }
 
-// As narrow as a cut line can get, so no text ever widens the window.
 QSize WrappingLabel::minimumSizeHint() const {
     const QMargins margins = contentsMargins();
-    return {fontMetrics().horizontalAdvance(u"…"_s) + margins.left() + margins.right(),
+    return {fontMetrics().horizontalAdvance(QChar(0x2026)) + margins.left() + margins.right(),
             textHeight(1)};
 }
 
@@ -127,6 +132,5 @@ void WrappingLabel::resizeEvent(QResizeEvent* event) {
 }
 
 void WrappingLabel::updateToolTip() {
-    visibleLines(contentsRect().width());
-    setToolTip(cut ? text() : QString());
+    setToolTip(linesAt(contentsRect().width()).cut ? text() : QString());
 }

@@ -2,7 +2,9 @@
 
 #include "StyledLabel.h"
 
+#include <QHash>
 #include <QStringList>
+#include <QTextLayout>
 
 // A text from state, drawn within its width on at most a few lines: it wraps at blanks where it
 // can and anywhere else where it must, and a text too long for its lines is cut at the end with
@@ -28,13 +30,19 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    struct Lines {
+        QStringList lines;
+        bool cut = false;
+    };
+    const Lines& linesAt(int width) const;
     int textHeight(int lineCount) const;
     void updateToolTip();
 
-    int maximumLines = 1;
+    // 0: as many lines as the text needs, for the window's own texts.
+    int maximumLines = 0;
     QString source;
-    // The lines last laid out, for the width they were laid out at.
-    mutable int linesWidth = -1;
-    mutable QStringList lines;
-    mutable bool cut = false;
+    // What is laid out: no more than the lines can show, shaped once for every width.
+    mutable QTextLayout layout;
+    // The lines of the text at each width asked for.
+    mutable QHash<int, Lines> laidOut;
 };
