@@ -5,8 +5,6 @@
 #include <QTextLayout>
 #include <QtMath>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 // More than a line of the window can hold: what lies beyond is never laid out.

@@ -53,13 +53,23 @@ bool isLoopbackHost(const QString& host) {
     });
 }
 
+bool isPlainHttpHere(const QUrl& url) {
+    return url.scheme() == "http"_L1 && isLoopbackHost(url.host());
+}
+
 // The script lands where Resolve runs it, so it must not travel in the clear. Plain http is
-// accepted only from this machine itself.
-bool isTrustedScriptAddress(const QUrl& url) {
+// accepted only from this machine itself, and only by a build that reads its manifest from this
+// machine too, as the test builds do.
+bool isTrustedScriptAddress(const QUrl& url, bool plainHttpHere) {
     if (url.scheme() == "https"_L1) {
         return !url.host().isEmpty();
     }
-    return url.scheme() == "http"_L1 && isLoopbackHost(url.host());
+    return plainHttpHere && isPlainHttpHere(url);
+}
+
+// No redirect goes from https to anything less, not even to this machine.
+bool staysSecure(const QUrl& from, const QUrl& to) {
+    return from.scheme() != "https"_L1 || to.scheme() == "https"_L1;
 }
 
 const QString notHttpsMessage = u"Error downloading script: the script address must use HTTPS."_s;
@@ -159,8 +169,8 @@ void ContentView::fetchManifest() {
     fields.manifestScriptURL.reset();
     fields.manifestSignature.reset();
     // Fetches may overlap: each applies its own answer when it arrives, the last one wins.
-    platform.get({manifestURL, manifestIdleTimeout, manifestMaxBytes, std::nullopt, {}}, this,
-                 [this](const HttpReply& reply) { applyManifestReply(reply); });
+    platform.get({manifestURL, manifestIdleTimeout, manifestMaxBytes, std::nullopt, staysSecure},
+                 this, [this](const HttpReply& reply) { applyManifestReply(reply); });
     Q_EMIT changed();
 }
 
@@ -202,7 +212,8 @@ void ContentView::installScript() {
     const QUrl scriptUrl = *fields.manifestScriptURL;
     const QUrl requestUrl =
         parseUrl(scriptUrl.toString(QUrl::FullyEncoded) + u"?v="_s + version).value_or(scriptUrl);
-    if (!isTrustedScriptAddress(requestUrl)) {
+    const bool plainHttpHere = isPlainHttpHere(manifestURL);
+    if (!isTrustedScriptAddress(requestUrl, plainHttpHere)) {
         fields.statusText = notHttpsMessage;
         Q_EMIT changed();
         return;
@@ -216,11 +227,14 @@ void ContentView::installScript() {
     fields.isWorking = true;
     fields.statusText = u"Downloading script v"_s + version + u'…';
     // Each redirect hop is held to the same rule as the address itself.
-    platform.get({requestUrl, scriptIdleTimeout, scriptMaxBytes, scriptDownloadDeadline,
-                  isTrustedScriptAddress},
-                 this, [this, version, signature](const HttpReply& reply) {
-                     applyScriptReply(reply, version, signature);
-                 });
+    const auto acceptsHop = [plainHttpHere](const QUrl& from, const QUrl& to) {
+        return staysSecure(from, to) && isTrustedScriptAddress(to, plainHttpHere);
+    };
+    platform.get(
+        {requestUrl, scriptIdleTimeout, scriptMaxBytes, scriptDownloadDeadline, acceptsHop}, this,
+        [this, version, signature](const HttpReply& reply) {
+            applyScriptReply(reply, version, signature);
+        });
     Q_EMIT changed();
 }
 
@@ -243,8 +257,9 @@ void ContentView::applyScriptReply(const HttpReply& reply, const QString& captur
     case HttpReply::Outcome::Answered:
         break;
     }
-    // An error page is no script: installing it would replace a working one.
-    if (reply.statusCode < 200 || reply.statusCode > 299) {
+    // An error page or a part of the script is no script: installing it would replace a working
+    // one. A plain GET asks for the whole, so only 200 brings it.
+    if (reply.statusCode != 200) {
         return fail(u"Error downloading script: the server answered with HTTP status %1."_s.arg(
             reply.statusCode));
     }
@@ -342,12 +357,18 @@ void ContentView::saveToken() {
         Q_EMIT changed();
         return;
     }
+    // A token file that start-up would not read back is not written at all.
+    const QByteArray bytes = trimmedToken.toUtf8();
+    if (bytes.size() > maxTokenBytes) {
+        fields.statusText = u"Error saving token: the token is longer than 64 KiB."_s;
+        Q_EMIT changed();
+        return;
+    }
     fields.isWorking = true;
     fields.statusText = u"Saving token…"_s;
     FileStatus written = platform.createFolder(tokenFolder(), FileAccess::OwnerOnly);
     if (written.ok) {
-        written = platform.writeFileAtomically(tokenFileURL(), trimmedToken.toUtf8(),
-                                               FileAccess::OwnerOnly);
+        written = platform.writeFileAtomically(tokenFileURL(), bytes, FileAccess::OwnerOnly);
     }
     if (!written.ok) {
         fields.isWorking = false;

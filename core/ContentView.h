@@ -20,7 +20,7 @@ public:
     ContentView(PlatformServices& platform, QUrl manifestURL, QUrl pythonDownloadURL,
                 QByteArray scriptSigningKey = {}, QObject* parent = nullptr);
 
-    // A token file larger than this is not read; the token field holds at least this much.
+    // A token file larger than this is not read, and a longer token is not saved.
     static constexpr qint64 maxTokenBytes = 64 * 1024;
 
     // Fixed for the life of the window.

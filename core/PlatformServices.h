@@ -20,16 +20,17 @@ struct HttpRequest {
     // When set, the request is abandoned with Outcome::DeadlineExceeded once it has run this
     // long, however steadily data arrives.
     std::optional<std::chrono::milliseconds> deadline;
-    // When set, every redirect hop must pass it, or the request ends with
-    // Outcome::RedirectRefused. Unset: redirects never go from https to http.
-    std::function<bool(const QUrl&)> acceptsRedirect;
+    // When set, every redirect hop, from the address being answered to the one it names, must
+    // pass it, or the request ends with Outcome::RedirectRefused. Unset: redirects are followed
+    // as the platform's default policy allows.
+    std::function<bool(const QUrl& from, const QUrl& to)> acceptsRedirect;
 };
 
 struct HttpReply {
     enum class Outcome {
         Answered, // the server answered; statusCode and body are set
         // No complete, plain answer: no connection, an idle timeout, a dropped connection, a
-        // body shorter than announced or sent with an encoding that was not asked for…
+        // body other than its one announced length or sent with an encoding not asked for…
         Failed,
         TooLarge,         // the body grew past the request's maxBodyBytes
         DeadlineExceeded, // still unfinished at the request's deadline
@@ -92,10 +93,11 @@ public:
     // main thread, unless `receiver` has been destroyed by then: then it is dropped.
     virtual void get(const HttpRequest& request, QObject* receiver, HttpCompletion completion) = 0;
 
-    // Runs the child to its end (or its timeout) and returns what it did. Blocks the caller.
+    // Runs the child to its end (or its timeout) and returns what it did. Blocks the caller. The
+    // child and whatever it started end with the application too, however it is ended.
     virtual ProcessResult run(const ProcessRequest& request) = 0;
 
-    // The current user's home directory.
+    // The current user's home directory, as an absolute path; never created here.
     virtual QString homeDirectory() const = 0;
     // True for an existing file or folder.
     virtual bool exists(const QString& path) const = 0;
@@ -103,11 +105,13 @@ public:
     // (a FIFO, a device, a folder, a larger file) or when it cannot be read. Never blocks.
     virtual std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes) const = 0;
     // Creates the folder and every missing folder above it; an existing folder is no failure.
-    // With FileAccess::OwnerOnly the folder must belong to the user and is made 0700.
+    // With FileAccess::OwnerOnly a folder of the user's own is made 0700, and a link must lead to
+    // a folder of the user's that neither group nor others can write to, which is left as it is.
     virtual FileStatus createFolder(const QString& path, FileAccess access) = 0;
     // Replaces the file in one step with exactly these bytes: a reader sees either the old
-    // content or the new, and a failed write leaves the old file and no temporary file behind.
-    // A link at the path is replaced, never written through.
+    // content or the new, and a failed write leaves the old file and no temporary file behind;
+    // the leftovers of a write that was killed are removed by the next one. A link at the path is
+    // replaced, never written through.
     virtual FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes,
                                            FileAccess access) = 0;
 

@@ -13,15 +13,21 @@
 #include <QNetworkRequest>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <memory>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -73,10 +79,21 @@ HttpReply finishedReply(QNetworkReply& reply, QByteArray body,
         return failed(u"the server sent the answer encoded as “%1”, which was not asked for."_s.arg(
             QString::fromLatin1(encoding)));
     }
-    const QVariant declared = reply.header(QNetworkRequest::ContentLengthHeader);
-    if (declared.isValid() && body.size() < declared.toLongLong()) {
-        return failed(u"the answer ended after %1 of its %2 bytes."_s.arg(body.size())
-                          .arg(declared.toLongLong()));
+    // Qt takes the first of two announced lengths, and reads a chunked body whatever length was
+    // announced: an answer is whole only at exactly its one announced length.
+    if (const QByteArray announced = reply.rawHeader("Content-Length"); !announced.isEmpty()) {
+        QList<QByteArray> lengths = announced.split(',');
+        for (QByteArray& length : lengths) {
+            length = length.trimmed();
+        }
+        if (lengths.count(lengths.first()) != lengths.size()) {
+            return failed(u"the answer announced different lengths: %1."_s.arg(
+                QString::fromLatin1(announced)));
+        }
+        if (QByteArray::number(body.size()) != lengths.first()) {
+            return failed(u"the answer's %1 bytes are not the %2 it announced."_s.arg(body.size())
+                              .arg(QString::fromLatin1(lengths.first())));
+        }
     }
     const int statusCode = status.toInt();
     if (statusCode == 204 || statusCode == 304) {
@@ -89,10 +106,90 @@ QString systemError() {
     return qt_error_string(errno);
 }
 
+// The process group of the probe under way, if any: what ends with the installer.
+volatile std::sig_atomic_t probeGroup = 0;
+
+// Installed once for the signals that ask the installer to end, where their default would end it
+// at once: the probe's group is killed, then the signal takes its default course.
+void endProbeFirst(int signal) {
+    if (probeGroup > 0) {
+        ::kill(-probeGroup, SIGKILL);
+    }
+    ::raise(signal);
+}
+
+void killProbeOnEnd() {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+            struct sigaction handler {};
+            handler.sa_handler = endProbeFirst;
+            handler.sa_flags = SA_RESETHAND;
+            ::sigaction(signal, &handler, nullptr);
+        }
+    }
+}
+
+// A write killed between making its temporary file and renaming it leaves that file behind. The
+// next write of the same file removes such leftovers: only names this program makes, of regular
+// files of the user's own that nothing has touched for a minute, so that a write still under way
+// elsewhere is left alone.
+void removeLeftovers(const QString& target) {
+    const QFileInfo file(target);
+    const QString prefix = file.fileName() + u".tmp-"_s;
+    const QDir folder = file.dir();
+    const std::time_t aMinuteAgo = std::time(nullptr) - 60;
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const QStringView suffix = QStringView(name).mid(prefix.size());
+        const bool ours = name.startsWith(prefix) && !suffix.isEmpty() &&
+                          std::all_of(suffix.begin(), suffix.end(), [](QChar c) {
+                              return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z');
+                          });
+        const QByteArray path = QFile::encodeName(folder.filePath(name));
+        struct stat info {};
+        if (ours && ::lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == ::geteuid() && info.st_mtime < aMinuteAgo) {
+            ::unlink(path.constData());
+        }
+    }
+}
+
+// A private folder that another user could write to, or owns, would not keep its files private:
+// they could be replaced from outside. Our own folder is made 0700; a link leads to a folder that
+// must keep others out already, and whose mode is never ours to change.
+FileStatus makePrivate(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::lstat(name.constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (::stat(name.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            return failure(u"“%1” is not a folder."_s.arg(path));
+        }
+        if (info.st_uid != ::geteuid() || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+            return failure(u"“%1” leads to a folder that others can change."_s.arg(path));
+        }
+        return {};
+    }
+    // Opened without following a link that took the folder's place meanwhile.
+    const int folder = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0 || ::fstat(folder, &info) != 0) {
+        return failure(u"“%1” could not be opened: %2."_s.arg(path, systemError()));
+    }
+    const auto closeFolder = qScopeGuard([folder] { ::close(folder); });
+    if (info.st_uid != ::geteuid()) {
+        return failure(u"“%1” belongs to another user."_s.arg(path));
+    }
+    if ((info.st_mode & 07777) != 0700 && ::fchmod(folder, 0700) != 0) {
+        return failure(u"“%1” could not be made private: %2."_s.arg(path, systemError()));
+    }
+    return {};
+}
+
 } // namespace
 
 QtPlatformServices::QtPlatformServices()
-    : network(new QNetworkAccessManager) {}
+    : network(new QNetworkAccessManager) {
+    killProbeOnEnd();
+}
 
 QtPlatformServices::~QtPlatformServices() {
     delete network;
@@ -147,13 +244,17 @@ void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
         }
     });
     if (request.acceptsRedirect) {
+        // Where each hop leaves from: by the time Qt asks, the reply's own address is already
+        // the one the hop leads to.
+        auto from = std::make_shared<QUrl>(request.url);
         QObject::connect(reply, &QNetworkReply::redirected, reply,
-                         [reply, abandon, accepts = request.acceptsRedirect](const QUrl& to) {
-                             if (accepts(reply->url().resolved(to))) {
-                                 Q_EMIT reply->redirectAllowed();
-                             } else {
-                                 abandon(HttpReply::Outcome::RedirectRefused);
+                         [reply, abandon, from, accepts = request.acceptsRedirect](const QUrl& to) {
+                             const QUrl next = from->resolved(to);
+                             if (!accepts(*from, next)) {
+                                 return abandon(HttpReply::Outcome::RedirectRefused);
                              }
+                             *from = next;
+                             Q_EMIT reply->redirectAllowed();
                          });
     }
     if (request.deadline) {
@@ -182,12 +283,27 @@ ProcessResult QtPlatformServices::run(const ProcessRequest& request) {
                                                                    environment.value(u"PATH"_s)));
         process.setProcessEnvironment(environment);
     }
-    // A group of its own, so that the timeout also ends whatever the child started.
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    // A group of its own, so that the timeout, or the installer's end, also ends whatever the
+    // child started.
+    const pid_t installer = ::getpid();
+    process.setChildProcessModifier([installer] {
+        ::setpgid(0, 0);
+#ifdef Q_OS_LINUX
+        // The kernel ends the child with the installer, however the installer ends.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != installer) {
+            ::_exit(127);
+        }
+#else
+        Q_UNUSED(installer);
+#endif
+    });
     process.start(request.program, request.arguments, QIODevice::ReadOnly);
     if (!process.waitForStarted()) {
         return {ProcessResult::Outcome::FailedToStart, -1, {}};
     }
+    probeGroup = static_cast<std::sig_atomic_t>(process.processId());
+    const auto probeEnded = qScopeGuard([] { probeGroup = 0; });
 
     QByteArray output;
     const auto drain = [&] {
@@ -219,8 +335,16 @@ ProcessResult QtPlatformServices::run(const ProcessRequest& request) {
     return {ProcessResult::Outcome::Exited, process.exitCode(), output};
 }
 
+// $HOME when it is an absolute path to an existing folder, as the shell takes it; otherwise the
+// account's own, from the user database. Used as given: cleaning ".." away lexically could name
+// another folder than the kernel, which resolves it through links.
 QString QtPlatformServices::homeDirectory() const {
-    return QDir::homePath();
+    const QString home = qEnvironmentVariable("HOME");
+    if (QDir::isAbsolutePath(home) && QFileInfo(home).isDir()) {
+        return home;
+    }
+    const passwd* account = ::getpwuid(::getuid());
+    return account ? QFile::decodeName(account->pw_dir) : u"/"_s;
 }
 
 bool QtPlatformServices::exists(const QString& path) const {
@@ -255,7 +379,7 @@ FileStatus QtPlatformServices::createFolder(const QString& path, FileAccess acce
     // Find the deepest level that exists, then create the missing ones below it one by one, so
     // that a failure can name the level at fault and the reason.
     QStringList missing;
-    QString level = QDir::cleanPath(path);
+    QString level = path;
     while (!QFileInfo::exists(level)) {
         missing.prepend(level);
         const QString parent = QFileInfo(level).path();
@@ -273,29 +397,14 @@ FileStatus QtPlatformServices::createFolder(const QString& path, FileAccess acce
             return failure(u"“%1” could not be created: %2."_s.arg(folder, systemError()));
         }
     }
-    if (access != FileAccess::OwnerOnly) {
-        return {};
-    }
-    // A private folder that another user could write to, or owns, would not keep its files
-    // private: they could be replaced from outside.
-    const QByteArray folder = QFile::encodeName(QDir::cleanPath(path));
-    struct stat info {};
-    if (::stat(folder.constData(), &info) != 0) {
-        return failure(u"“%1” could not be created: %2."_s.arg(path, systemError()));
-    }
-    if (info.st_uid != ::geteuid()) {
-        return failure(u"“%1” belongs to another user."_s.arg(path));
-    }
-    if ((info.st_mode & 07777) != 0700 && ::chmod(folder.constData(), 0700) != 0) {
-        return failure(u"“%1” could not be made private: %2."_s.arg(path, systemError()));
-    }
-    return {};
+    return access == FileAccess::OwnerOnly ? makePrivate(path) : FileStatus{};
 }
 
 FileStatus QtPlatformServices::writeFileAtomically(const QString& path, const QByteArray& bytes,
                                                    FileAccess access) {
     // The new content goes into a new file beside the old one, which a rename then replaces in
     // one step. A link at the path is replaced too, never written through.
+    removeLeftovers(path);
     const QByteArray target = QFile::encodeName(path);
     QByteArray temporary;
     int descriptor = -1;

@@ -70,7 +70,9 @@ private Q_SLOTS:
     void answerAfterTheWindowClosedIsIgnored();
 
 private:
-    void build(const QByteArray& signingKey = {});
+    // A build with the key, its manifest read from the invalid host or, for a test build, from
+    // this machine over plain http.
+    void build(const QByteArray& signingKey = {}, bool testBuild = false);
     const InstallerState& state() const;
     // A manifest naming `url` at `version`, then a click on "Install Script".
     void installFrom(const QString& url, const QString& version = u"1.4"_s);
@@ -86,8 +88,10 @@ void TestContentView::init() {
     build();
 }
 
-void TestContentView::build(const QByteArray& signingKey) {
-    view = std::make_unique<ContentView>(*platform, QUrl(u"https://manifest.invalid/latest.json"_s),
+void TestContentView::build(const QByteArray& signingKey, bool testBuild) {
+    const QUrl manifest(testBuild ? u"http://127.0.0.1:1/latest.json"_s
+                                  : u"https://manifest.invalid/latest.json"_s);
+    view = std::make_unique<ContentView>(*platform, manifest,
                                          QUrl(u"https://python.invalid/downloads/"_s),
                                          QByteArray::fromBase64(signingKey));
 }
@@ -119,7 +123,6 @@ void TestContentView::startUpRunsEachStepInOrder() {
                           u"run /usr/bin/env python3 --version"_s, u"exists "_s + Fake::tokenFile,
                           u"read "_s + Fake::tokenFile, u"exists "_s + Fake::scriptFile}));
     QCOMPARE(lastRequest(), u"https://manifest.invalid/latest.json 20s 1048576"_s);
-    QVERIFY(!platform->gets.back().request.acceptsRedirect);
     QCOMPARE(platform->processRuns.first().timeout, 10s);
     QCOMPARE(state().statusText, u"Python detected."_s);
     QCOMPARE(state().token, u"tok"_s);
@@ -215,28 +218,34 @@ void TestContentView::overlappingFetchesLastArrivalWins() {
 }
 
 void TestContentView::scriptRequest_data() {
+    QTest::addColumn<bool>("testBuild");
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("version");
     QTest::addColumn<QString>("request"); // as lastRequest(), or the status line when none is made
     const QString limits = u" 30s 67108864 300s"_s;
-    QTest::newRow("https") << u"https://h.invalid/s.py"_s << u"7"_s
+    QTest::newRow("https") << false << u"https://h.invalid/s.py"_s << u"7"_s
                            << u"https://h.invalid/s.py?v=7"_s + limits;
-    QTest::newRow("a query of its own") << u"https://h.invalid/s?id=7"_s << u"1.4.0"_s
+    QTest::newRow("a query of its own") << false << u"https://h.invalid/s?id=7"_s << u"1.4.0"_s
                                         << u"https://h.invalid/s?id=7?v=1.4.0"_s + limits;
     QTest::newRow("a version that does not join")
-        << u"https://h.invalid/s.py"_s << u"1 2"_s << u"https://h.invalid/s.py"_s + limits;
+        << false << u"https://h.invalid/s.py"_s << u"1 2"_s << u"https://h.invalid/s.py"_s + limits;
     QTest::newRow("http to this machine")
-        << u"http://127.0.0.1:9/s"_s << u"7"_s << u"http://127.0.0.1:9/s?v=7"_s + limits;
-    QTest::newRow("http elsewhere") << u"http://192.168.1.2/s"_s << u"7"_s << notHttps;
-    QTest::newRow("file") << u"file:///etc/passwd"_s << u"7"_s << notHttps;
-    QTest::newRow("no address") << u""_s << u"7"_s
+        << false << u"http://127.0.0.1:9/s"_s << u"7"_s << notHttps;
+    QTest::newRow("http to this machine, in a test build")
+        << true << u"http://127.0.0.1:9/s"_s << u"7"_s << u"http://127.0.0.1:9/s?v=7"_s + limits;
+    QTest::newRow("http elsewhere, in a test build")
+        << true << u"http://192.168.1.2/s"_s << u"7"_s << notHttps;
+    QTest::newRow("file") << true << u"file:///etc/passwd"_s << u"7"_s << notHttps;
+    QTest::newRow("no address") << false << u""_s << u"7"_s
                                 << u"Script URL not available yet. Try Refresh version."_s;
 }
 
 // The request names the version clicked, and so does the status line while it runs.
 void TestContentView::scriptRequest() {
+    QFETCH(bool, testBuild);
     QFETCH(QString, url);
     QFETCH(QString, version);
+    build({}, testBuild);
     installFrom(url, version);
     const bool requested = platform->gets.size() == 2;
     QTEST(requested ? lastRequest() : state().statusText, "request");
@@ -247,27 +256,42 @@ void TestContentView::scriptRequest() {
 }
 
 void TestContentView::redirectHop_data() {
+    QTest::addColumn<bool>("testBuild");
+    QTest::addColumn<bool>("ofTheScript"); // or of the manifest
+    QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
     QTest::addColumn<bool>("taken");
-    QTest::newRow("https") << u"https://b.invalid/s"_s << true;
-    QTest::newRow("127.9.8.7") << u"http://127.9.8.7:9/s"_s << true;
-    QTest::newRow("localhost") << u"http://localhost/s"_s << true;
-    QTest::newRow("::1") << u"http://[::1]/s"_s << true;
-    QTest::newRow("127.255.0.0") << u"http://127.255.0.0/s"_s << true;
-    QTest::newRow("127.0.0.1.evil.invalid") << u"http://127.0.0.1.evil.invalid/s"_s << false;
-    QTest::newRow("192.168.1.2") << u"http://192.168.1.2/s"_s << false;
-    QTest::newRow("127.0.0.256") << u"http://127.0.0.256/s"_s << false;
-    QTest::newRow("0.0.0.0") << u"http://0.0.0.0/s"_s << false;
-    QTest::newRow("file") << u"file:///etc/passwd"_s << false;
-    QTest::newRow("https without a host") << u"https:///s"_s << false;
+    const QString https = u"https://a.invalid/s"_s, here = u"http://127.0.0.1/s"_s;
+    QTest::newRow("https") << true << true << https << u"https://b.invalid/s"_s << true;
+    QTest::newRow("127.9.8.7") << true << true << here << u"http://127.9.8.7:9/s"_s << true;
+    QTest::newRow("localhost") << true << true << here << u"http://localhost/s"_s << true;
+    QTest::newRow("::1") << true << true << here << u"http://[::1]/s"_s << true;
+    QTest::newRow("127.255.0.0") << true << true << here << u"http://127.255.0.0/s"_s << true;
+    QTest::newRow("127.0.0.1.evil.invalid")
+        << true << true << here << u"http://127.0.0.1.evil.invalid/s"_s << false;
+    QTest::newRow("192.168.1.2") << true << true << here << u"http://192.168.1.2/s"_s << false;
+    QTest::newRow("127.0.0.256") << true << true << here << u"http://127.0.0.256/s"_s << false;
+    QTest::newRow("0.0.0.0") << true << true << here << u"http://0.0.0.0/s"_s << false;
+    QTest::newRow("file") << true << true << here << u"file:///etc/passwd"_s << false;
+    QTest::newRow("https without a host") << true << true << here << u"https:///s"_s << false;
+    QTest::newRow("from https to http here") << true << true << https << here << false;
+    QTest::newRow("http here, in a release build") << false << true << here << here << false;
+    QTest::newRow("the manifest, from https to http") << false << false << https << here << false;
+    QTest::newRow("the manifest, from http to http") << true << false << here << here << true;
 }
 
-// Every hop of the script's download is held to the rule of its address.
+// Every hop of the script's download is held to the rule of its address; no hop of either
+// request goes from https to plain http.
 void TestContentView::redirectHop() {
+    QFETCH(bool, testBuild);
+    QFETCH(bool, ofTheScript);
+    QFETCH(QString, from);
     QFETCH(QString, to);
+    build({}, testBuild);
     installFrom(u"https://cdn.invalid/s.py"_s);
-    const HttpRequest& request = platform->gets.back().request;
-    QTEST(request.acceptsRedirect(QUrl(to)), "taken");
+    const HttpRequest& request =
+        (ofTheScript ? platform->gets.back() : platform->gets.front()).request;
+    QTEST(request.acceptsRedirect(QUrl(from), QUrl(to)), "taken");
 }
 
 void TestContentView::download_data() {
@@ -277,7 +301,8 @@ void TestContentView::download_data() {
     const QString code302 = downloadError + u"the server answered with HTTP status 302."_s;
     const QString late = downloadError + u"the download did not finish within 5 minutes."_s;
     QTest::newRow("200") << ok("print('zeph')\n") << u""_s << installed;
-    QTest::newRow("203") << ok("print('zeph')\n", 203) << u""_s << installed;
+    QTest::newRow("206, a part") << ok("print('partia", 206) << u""_s
+                                 << downloadError + u"the server answered with HTTP status 206."_s;
     QTest::newRow("302 with a page") << ok("<html>moved</html>", 302) << u""_s << code302;
     QTest::newRow("failed") << failed(Outcome::Failed, u"Connection closed"_s) << u""_s
                             << downloadError + u"Connection closed"_s;
@@ -371,6 +396,12 @@ void TestContentView::saveToken_data() {
                              << calls;
     QTest::newRow("blank") << u" \n\t"_s << u""_s << u"Token is empty."_s << "(none)"_ba
                            << QStringList();
+    // Each "€" is three bytes of UTF-8.
+    QTest::newRow("64 KiB") << QString(21845, u'€') + u'a' << u""_s << u"Token saved."_s
+                            << QString(21845, u'€').toUtf8() + 'a' << calls;
+    QTest::newRow("over 64 KiB") << QString(30000, u'€') << u""_s
+                                 << u"Error saving token: the token is longer than 64 KiB."_s
+                                 << "(none)"_ba << QStringList();
     QTest::newRow("a folder of another user")
         << u"tok"_s << error << u"Error saving token: "_s + error << "(none)"_ba << calls.mid(0, 1);
 }

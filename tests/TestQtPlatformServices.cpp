@@ -8,7 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,9 +72,15 @@ private Q_SLOTS:
     void read();
     void write_data();
     void write();
+    void homeFolder_data();
+    void homeFolder();
+    void probeEndsWithTheInstaller_data();
+    void probeEndsWithTheInstaller();
 
 private:
     void skipUnless(const QByteArray& setup);
+    // A python3 that runs `body`, in `folder` below the home folder.
+    void addPython(const QString& folder, const QByteArray& body);
 
     HttpTestServer server;
     std::optional<QTemporaryDir> home;
@@ -101,6 +109,14 @@ void TestQtPlatformServices::skipUnless(const QByteArray& setup) {
         QSKIP("This user may not do what the row needs (mount a tmpfs, give a folder away).");
     }
     QCOMPARE(result, QByteArray());
+}
+
+void TestQtPlatformServices::addPython(const QString& folder, const QByteArray& body) {
+    QFile file(home->filePath(folder + u"/python3"_s));
+    QVERIFY(body.isEmpty() ||
+            (QDir(home->path()).mkpath(folder) && file.open(QIODevice::WriteOnly) &&
+             file.write("#!/bin/sh\n" + body + '\n') > 0 &&
+             file.setPermissions(file.permissions() | QFile::ExeOwner)));
 }
 
 void TestQtPlatformServices::answers_data() {
@@ -133,8 +149,13 @@ void TestQtPlatformServices::answers_data() {
     QTest::newRow("shorter than announced")
         << "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nTransfer-Encoding: chunked\r\n\r\n"
            "5\r\nprint\r\n0\r\n\r\n"_ba
-        << u""_s << 1000 << 0 << false << u"failed: the answer ended after 5 of its 100 bytes."_s
-        << 1;
+        << u""_s << 1000 << 0 << false
+        << u"failed: the answer's 5 bytes are not the 100 it announced."_s << 1;
+    // Qt takes the first.
+    QTest::newRow("two lengths")
+        << "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 13\r\n\r\nprint('hello')"_ba
+        << u""_s << 1000 << 0 << false
+        << u"failed: the answer announced different lengths: 5, 13."_s << 1;
     QTest::newRow("dropped mid-body") << ok + "100\r\n\r\nprint(" << u"hang up"_s << 1000 << 0
                                       << false << u"failed: Connection closed"_s << 1;
     QTest::newRow("stall mid-body") << ok + "100\r\n\r\nprint(" << u""_s << 300 << 0 << false
@@ -181,8 +202,8 @@ void TestQtPlatformServices::answers() {
         request.deadline = std::chrono::milliseconds(deadlineMs);
     }
     if (onlyHere) {
-        request.acceptsRedirect = [](const QUrl& to) {
-            return to.host() == "127.0.0.1"_L1;
+        request.acceptsRedirect = [this](const QUrl& from, const QUrl& to) {
+            return from == server.url(u"/a"_s) && to.host() == "127.0.0.1"_L1;
         };
     }
     std::optional<HttpReply> reply;
@@ -260,13 +281,8 @@ void TestQtPlatformServices::probe() {
     QFETCH(QByteArray, python3);
     QFETCH(QByteArray, searchedFirst);
     QFETCH(QString, program);
-    for (const auto& [folder, body] : {std::pair(u"bin"_s, python3), {u"first"_s, searchedFirst}}) {
-        QFile file(home->filePath(folder + u"/python3"_s));
-        QVERIFY(body.isEmpty() ||
-                (QDir(home->path()).mkdir(folder) && file.open(QIODevice::WriteOnly) &&
-                 file.write("#!/bin/sh\n" + body + '\n') > 0 &&
-                 file.setPermissions(file.permissions() | QFile::ExeOwner)));
-    }
+    addPython(u"bin"_s, python3);
+    addPython(u"first"_s, searchedFirst);
     skipUnless("mkfifo fifo");
     const QByteArray searchPath = QFile::encodeName(home->filePath(u"bin"_s)) + ":/usr/bin:/bin";
     const auto restore = qScopeGuard([saved = qgetenv("PATH")] { qputenv("PATH", saved); });
@@ -336,9 +352,26 @@ void TestQtPlatformServices::write_data() {
     QTest::newRow("a dangling link: nothing made outside")
         << "mkdir z; ln -s ../out/t z/f"_ba << u"z/f"_s << "tok"_ba << true << u""_s
         << u"z 700|z/f 600 tok"_s;
-    QTest::newRow("a linked folder is followed")
+    QTest::newRow("a linked folder of the user's is used as it is")
         << "mkdir out; ln -s out z"_ba << u"z/f"_s << "tok"_ba << true << u""_s
-        << u"out 700|out/f 600 tok|z -> out"_s;
+        << u"out 755|out/f 600 tok|z -> out"_s;
+    QTest::newRow("a linked folder others can write to")
+        << "mkdir -m 775 out; ln -s out z"_ba << u"z/f"_s << "tok"_ba << true
+        << u"“HOME/z” leads to a folder that others can change."_s << unchanged;
+    QTest::newRow("a linked folder of another user")
+        << "mkdir out; chown 65534 out || exit 77; ln -s out z"_ba << u"z/"_s << ""_ba << true
+        << u"“HOME/z” leads to a folder that others can change."_s << unchanged;
+    // A write killed before its rename left z/f.tmp-old; only that one is the next write's.
+    QTest::newRow("leftovers of a killed write")
+        << "mkdir z; cd z; for f in f.tmp-old f.tmp-new f.tmp-o.py g.tmp-old; do printf x >$f; "
+           "done; "
+           "touch -d '2 minutes ago' f.tmp-old f.tmp-o.py g.tmp-old"_ba
+        << u"z/f"_s << "tok"_ba << false << u""_s
+        << u"z 755|z/f 644 tok|z/f.tmp-new 644 x|z/f.tmp-o.py 644 x|z/g.tmp-old 644 x"_s;
+    QTest::newRow("a leftover of another user")
+        << "mkdir z; printf x >z/f.tmp-old; chown 65534 z/f.tmp-old || exit 77; "
+           "touch -d '2 minutes ago' z/f.tmp-old"_ba
+        << u"z/f"_s << "tok"_ba << false << u""_s << u"z 755|z/f 644 tok|z/f.tmp-old 644 x"_s;
     QTest::newRow("a file in the way of a folder")
         << "printf mine >a"_ba << u"a/b/f"_s << "x"_ba << false << u"“HOME/a” is not a folder."_s
         << unchanged;
@@ -375,6 +408,66 @@ void TestQtPlatformServices::write() {
     QCOMPARE(status.ok, status.errorDescription.isEmpty());
     const QByteArray after = shell(home->path(), ::listing);
     QCOMPARE(after == before ? u"unchanged"_s : QString::fromLatin1(after).trimmed(), listing);
+}
+
+void TestQtPlatformServices::homeFolder_data() {
+    QTest::addColumn<QByteArray>(
+        "value");                    // of HOME, "(unset)" for none; TMP: a folder of the test's
+    QTest::addColumn<bool>("taken"); // or else the account's home folder
+    QTest::newRow("an existing folder") << "TMP"_ba << true;
+    QTest::newRow("as given, with its ..") << "TMP/sub/.."_ba << true;
+    QTest::newRow("unset") << "(unset)"_ba << false;
+    QTest::newRow("empty") << ""_ba << false;
+    QTest::newRow("relative") << "."_ba << false;
+    QTest::newRow("~") << "~"_ba << false;
+    QTest::newRow("missing") << "TMP/missing"_ba << false;
+}
+
+void TestQtPlatformServices::homeFolder() {
+    QFETCH(QByteArray, value);
+    QFETCH(bool, taken);
+    QVERIFY(QDir(home->path()).mkdir(u"sub"_s));
+    value.replace("TMP", QFile::encodeName(home->path()));
+    if (value == "(unset)") {
+        qunsetenv("HOME");
+    } else {
+        qputenv("HOME", value);
+    }
+    QCOMPARE(platform->homeDirectory(),
+             QFile::decodeName(taken ? value.constData() : ::getpwuid(::getuid())->pw_dir));
+}
+
+void TestQtPlatformServices::probeEndsWithTheInstaller_data() {
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QByteArray>("python3"); // it touches "probing" once it holds the FIFO
+    const QByteArray withAChild = "sleep 60 >\"$HOME/fifo\" & touch \"$HOME/probing\"; "
+                                  "exec sleep 60 >\"$HOME/fifo\"";
+    QTest::newRow("SIGTERM") << SIGTERM << withAChild;
+    QTest::newRow("SIGINT") << SIGINT << withAChild;
+    QTest::newRow("SIGHUP") << SIGHUP << withAChild;
+    // Killed outright, the installer can do nothing: the kernel ends the probe, not its children.
+    QTest::newRow("SIGKILL") << SIGKILL
+                             << "touch \"$HOME/probing\"; exec sleep 60 >\"$HOME/fifo\""_ba;
+}
+
+// The real installer, ended while its probe hangs: nothing of the probe may hold the FIFO after.
+void TestQtPlatformServices::probeEndsWithTheInstaller() {
+    QFETCH(int, signal);
+    QFETCH(QByteArray, python3);
+    addPython(u"bin"_s, python3);
+    skipUnless("mkfifo fifo");
+    const int fifo = ::open(QFile::encodeName(home->filePath(u"fifo"_s)), O_RDONLY | O_NONBLOCK);
+    QProcess installer;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"PATH"_s, home->filePath(u"bin"_s) + u":/usr/bin:/bin"_s);
+    installer.setProcessEnvironment(environment);
+    installer.start(QStringLiteral(ZEPH_INSTALLER_EXECUTABLE), {});
+    QTRY_VERIFY(QFile::exists(home->filePath(u"probing"_s)));
+    ::kill(static_cast<pid_t>(installer.processId()), signal);
+    QVERIFY(installer.waitForFinished());
+    char byte = 0;
+    QTRY_COMPARE(::read(fifo, &byte, 1), 0);
+    ::close(fifo);
 }
 
 QTEST_GUILESS_MAIN(TestQtPlatformServices)
