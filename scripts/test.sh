@@ -8,14 +8,15 @@ cd "$(dirname "$0")/.."
 
 scripts/install-dependencies.sh
 
-# The test builds read their manifest from a server the smoke test runs on this machine.
-smoke_manifest=-DZEPH_MANIFEST_URL=http://127.0.0.1:47813/latest.json
+# The test builds read their manifest from this machine, so that the installer the tests run
+# never looks up a host name.
+here_manifest=-DZEPH_MANIFEST_URL=http://127.0.0.1:47813/latest.json
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_BENCH=ON "$smoke_manifest"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_BENCH=ON "$here_manifest"
 cmake --build build --parallel
 ctest --test-dir build --output-on-failure --parallel 2
 
-cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_SANITIZE=ON "$smoke_manifest"
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_SANITIZE=ON "$here_manifest"
 cmake --build build-sanitize --parallel
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0 \
