@@ -337,14 +337,15 @@ ProcessResult QtPlatformServices::run(const ProcessRequest& request) {
 
 // $HOME when it is an absolute path to an existing folder, as the shell takes it; otherwise the
 // account's own, from the user database. Used as given: cleaning ".." away lexically could name
-// another folder than the kernel, which resolves it through links.
+// another folder than the kernel, which resolves it through links. A user the database does not
+// know has no home: the paths then lead nowhere rather than into the system's own folders.
 QString QtPlatformServices::homeDirectory() const {
     const QString home = qEnvironmentVariable("HOME");
     if (QDir::isAbsolutePath(home) && QFileInfo(home).isDir()) {
         return home;
     }
     const passwd* account = ::getpwuid(::getuid());
-    return account ? QFile::decodeName(account->pw_dir) : u"/"_s;
+    return account ? QFile::decodeName(account->pw_dir) : u"/nonexistent"_s;
 }
 
 bool QtPlatformServices::exists(const QString& path) const {

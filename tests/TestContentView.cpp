@@ -177,6 +177,10 @@ void TestContentView::manifest_data() {
     QTest::newRow("loaded")
         << ::manifest(u"1.4"_s, u"https://a.invalid/s"_s)
         << u"Latest available script.|Loaded script version 1.4.|1.4|https://a.invalid/s"_s;
+    // What the window draws differently is kept as it came.
+    QTest::newRow("formatting characters")
+        << ::manifest(u"1\u202e2"_s, u"https://a.invalid/s"_s)
+        << u"Latest available script.|Loaded script version 1\u202e2.|1\u202e2|https://a.invalid/s"_s;
     QTest::newRow("404 still read, its address none")
         << ok(R"({"version":"","script_url":"x y"})", 404)
         << u"Latest available script.|Loaded script version .||"_s;
