@@ -85,8 +85,8 @@ void addButtonRow(QVBoxLayout* section, std::initializer_list<QPushButton*> butt
 // Built from the top down, which is also the order Tab moves in.
 InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
     : QWidget(parent)
-    , view(platform)
-    , rows(new QVBoxLayout(this)) {
+    , view(platform) {
+    auto* rows = new QVBoxLayout(this);
     rows->setContentsMargins(padding, padding, padding, padding);
     rows->setSpacing(14);
     rows->addWidget(
@@ -218,9 +218,9 @@ void InstallerWindow::fitHeight() {
     for (QGroupBox* section : findChildren<QGroupBox*>()) {
         section->layout()->invalidate();
     }
-    rows->invalidate();
+    layout()->invalidate();
     const int needed =
-        rows->totalHeightForWidth(windowSize.width()) + statusLine->fontMetrics().lineSpacing();
+        layout()->totalHeightForWidth(windowSize.width()) + statusLine->fontMetrics().lineSpacing();
     const int available = screen()->availableGeometry().height();
     setFixedSize(windowSize.width(), std::min(std::max(windowSize.height(), needed), available));
 }

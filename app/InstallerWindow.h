@@ -7,7 +7,6 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QVBoxLayout;
 class StyledLabel;
 class WrappingLabel;
 
@@ -31,7 +30,6 @@ private:
     void fitHeight();
 
     ContentView view;
-    QVBoxLayout* rows = nullptr;
     // What render() draws the state onto, from the top of the window down.
     WrappingLabel* manifestVersion = nullptr;
     WrappingLabel* manifestStatus = nullptr;
