@@ -9,6 +9,9 @@ namespace {
 
 // More than a line of the window can hold: what lies beyond is never laid out.
 constexpr qsizetype charactersPerLine = 512;
+// As much as a tooltip can be read at: whole, a text of hundreds of thousands of characters froze
+// the window for seconds on every hover, in a tooltip far wider than the screen.
+constexpr qsizetype toolTipCharacters = 2000;
 
 bool isHidingOrReordering(char16_t c) {
     return (c < 0x20 && c != u'\n') || (c >= 0x7f && c < 0xa0) || (c >= 0x202a && c <= 0x202e) ||
@@ -130,5 +133,12 @@ void WrappingLabel::resizeEvent(QResizeEvent* event) {
 }
 
 void WrappingLabel::updateToolTip() {
-    setToolTip(linesAt(contentsRect().width()).cut ? text() : QString());
+    const QString whole = text();
+    if (!linesAt(contentsRect().width()).cut) {
+        setToolTip(QString());
+    } else if (whole.size() <= toolTipCharacters) {
+        setToolTip(whole);
+    } else {
+        setToolTip(whole.left(toolTipCharacters) + u'…');
+    }
 }

@@ -8,9 +8,10 @@
 
 // A text from state, drawn within its width on at most a few lines: it wraps at blanks where it
 // can and anywhere else where it must, and a text too long for its lines is cut at the end with
-// "…", its whole then being the tooltip. Control and bidirectional formatting characters are
-// drawn as U+FFFD, so that nothing from outside can hide or reorder what is shown; a line feed
-// breaks the line. However long the text, the work stays that of the few lines shown.
+// "…", its whole then being the tooltip (up to the 2,000 characters a tooltip can be read at).
+// Control and bidirectional formatting characters are drawn as U+FFFD, so that nothing from
+// outside can hide or reorder what is shown; a line feed breaks the line. However long the text,
+// the work stays that of the few lines shown.
 class WrappingLabel : public StyledLabel {
     Q_OBJECT
 

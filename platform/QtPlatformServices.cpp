@@ -60,24 +60,31 @@ HttpReply failed(QString description) {
     return {HttpReply::Outcome::Failed, std::move(description), 0, std::nullopt};
 }
 
-// `abandonedAs` is set when the reply was aborted here, for a limit of the request.
+HttpReply endedBy(HttpReply::Outcome limit) {
+    return {limit, {}, 0, std::nullopt};
+}
+
+// `abandoned` is set when the reply was aborted here, for a limit of the request.
 HttpReply finishedReply(QNetworkReply& reply, QByteArray body,
-                        std::optional<HttpReply::Outcome> abandonedAs) {
-    if (abandonedAs) {
-        return {*abandonedAs, {}, 0, std::nullopt};
+                        const std::optional<HttpReply>& abandoned) {
+    if (abandoned) {
+        return *abandoned;
     }
     const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid() || !reportsOnlyTheStatus(reply.error(), status.toInt())) {
-        // Qt reports an expired idle timer as a cancelled operation; say what happened instead.
-        return failed(reply.error() == QNetworkReply::OperationCanceledError
-                          ? u"The request timed out."_s
-                          : reply.errorString());
+        return failed(reply.errorString());
     }
-    // Only plain bodies are asked for; an encoded one would be stored as it came, undecoded.
-    const QByteArray encoding = reply.rawHeader("Content-Encoding").trimmed();
-    if (!encoding.isEmpty() && encoding.compare("identity", Qt::CaseInsensitive) != 0) {
-        return failed(u"the server sent the answer encoded as “%1”, which was not asked for."_s.arg(
-            QString::fromLatin1(encoding)));
+    // Only plain bodies are asked for; an encoded one would be stored as it came, undecoded. Qt
+    // takes a chunked body apart itself, and no other transfer coding.
+    for (const char* header : {"Content-Encoding", "Transfer-Encoding"}) {
+        for (const QByteArray& coding : reply.rawHeader(header).split(',')) {
+            const QByteArray name = coding.trimmed().toLower();
+            if (!name.isEmpty() && name != "identity" && name != "chunked") {
+                return failed(
+                    u"the server sent the answer encoded as “%1”, which was not asked for."_s.arg(
+                        QString::fromLatin1(coding.trimmed())));
+            }
+        }
     }
     // Qt takes the first of two announced lengths, and reads a chunked body whatever length was
     // announced: an answer is whole only at exactly its one announced length.
@@ -201,8 +208,6 @@ void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
     networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                                 QNetworkRequest::AlwaysNetwork);
     networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    // Qt's transfer timeout restarts with every byte received: an idle timer.
-    networkRequest.setTransferTimeout(static_cast<int>(request.idleTimeout.count()));
     // Asked for in plain: Qt would otherwise inflate a gzip answer, and a broken or cut stream
     // could still pass as a complete body.
     networkRequest.setRawHeader("Accept-Encoding", "identity");
@@ -216,12 +221,27 @@ void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
     // reader, and holds all of it.
     reply->setReadBufferSize(readBufferBytes);
     auto body = std::make_shared<QByteArray>();
-    auto abandonedAs = std::make_shared<std::optional<HttpReply::Outcome>>();
-    const auto abandon = [reply, abandonedAs](HttpReply::Outcome outcome) {
-        *abandonedAs = outcome;
+    auto abandoned = std::make_shared<std::optional<HttpReply>>();
+    const auto abandon = [reply, abandoned](HttpReply why) {
+        *abandoned = std::move(why);
         reply->abort();
     };
     const qint64 maxBodyBytes = request.maxBodyBytes;
+
+    // An idle timer restarted by every head and every byte, whichever hop they come from: Qt's own
+    // transfer timeout does not watch the hop after a redirect, and a server silent from then on
+    // would hold the request for ever.
+    auto* idle = new QTimer(reply);
+    idle->setSingleShot(true);
+    idle->setInterval(request.idleTimeout);
+    QObject::connect(idle, &QTimer::timeout, reply,
+                     [abandon] { abandon(failed(u"The request timed out."_s)); });
+    const auto stillAlive = [idle] {
+        idle->start();
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, idle, stillAlive);
+    QObject::connect(reply, &QNetworkReply::readyRead, idle, stillAlive);
+    idle->start();
 
     // Read as data arrives so that an endless body is cut off at the limit, not held whole.
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, body, maxBodyBytes, abandon] {
@@ -240,7 +260,7 @@ void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
         body->append(
             reply->read(std::min(reply->bytesAvailable(), maxBodyBytes + 1 - body->size())));
         if (body->size() > maxBodyBytes) {
-            abandon(HttpReply::Outcome::TooLarge);
+            abandon(endedBy(HttpReply::Outcome::TooLarge));
         }
     });
     if (request.acceptsRedirect) {
@@ -251,7 +271,7 @@ void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
                          [reply, abandon, from, accepts = request.acceptsRedirect](const QUrl& to) {
                              const QUrl next = from->resolved(to);
                              if (!accepts(*from, next)) {
-                                 return abandon(HttpReply::Outcome::RedirectRefused);
+                                 return abandon(endedBy(HttpReply::Outcome::RedirectRefused));
                              }
                              *from = next;
                              Q_EMIT reply->redirectAllowed();
@@ -259,16 +279,16 @@ void QtPlatformServices::get(const HttpRequest& request, QObject* receiver,
     }
     if (request.deadline) {
         QTimer::singleShot(*request.deadline, reply,
-                           [abandon] { abandon(HttpReply::Outcome::DeadlineExceeded); });
+                           [abandon] { abandon(endedBy(HttpReply::Outcome::DeadlineExceeded)); });
     }
     // Tied to the receiver: when it is gone by then, the answer is dropped unread.
     QObject::connect(reply, &QNetworkReply::finished, receiver,
-                     [reply, body, abandonedAs, completion = std::move(completion)] {
-                         // An aborted reply (idle timeout) is closed: nothing is left to read.
-                         if (!*abandonedAs && reply->isOpen()) {
+                     [reply, body, abandoned, completion = std::move(completion)] {
+                         // An aborted reply is closed: nothing is left to read.
+                         if (!*abandoned && reply->isOpen()) {
                              body->append(reply->readAll());
                          }
-                         completion(finishedReply(*reply, std::move(*body), *abandonedAs));
+                         completion(finishedReply(*reply, std::move(*body), *abandoned));
                      });
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
 }

@@ -330,7 +330,7 @@ void TestInstallerWindow::labels() {
 // and fits the screen.
 void TestInstallerWindow::longTexts() {
     fake->home = u"/home/"_s + u"a-rather-long-home-folder-name/"_s.repeated(8);
-    fake->processResult.output = (u"Python "_s + QString(2000, u'x')).toUtf8();
+    fake->processResult.output = (u"Python "_s + QString(1500, u'x')).toUtf8();
     fake->writeError = u"the disk is full "_s.repeated(100);
     window = std::make_unique<InstallerWindow>(*fake);
     showOn({});
@@ -349,14 +349,15 @@ void TestInstallerWindow::longTexts() {
         const QStringList drawn = label->visibleLines(label->contentsRect().width());
         QCOMPARE(name + u" in %1 lines"_s.arg(drawn.size()), name + u" in %1 lines"_s.arg(lines));
         QVERIFY(drawn.last().endsWith(u'…'));
-        QCOMPARE(label->toolTip(), label->text());
+        // A tooltip is whole up to 2,000 characters.
+        QCOMPARE(label->toolTip(),
+                 name == "manifestVersion"_L1 ? QString(2000, u'x') + u'…' : label->text());
         for (const QString& line : drawn) {
             QVERIFY2(label->fontMetrics().horizontalAdvance(line.trimmed()) <=
                          label->contentsRect().width(),
                      qPrintable(name));
         }
     }
-    QCOMPARE(window->findChild<WrappingLabel*>(u"manifestVersion"_s)->toolTip().size(), 500000);
     QCOMPARE(window->width(), 560);
     QVERIFY(window->height() <= window->screen()->availableGeometry().height());
 }

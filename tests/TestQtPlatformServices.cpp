@@ -120,7 +120,7 @@ void TestQtPlatformServices::addPython(const QString& folder, const QByteArray& 
 }
 
 void TestQtPlatformServices::answers_data() {
-    QTest::addColumn<QByteArray>("served"); // for /a; /b answers "arrived"; PORT: the server's
+    QTest::addColumn<QByteArray>("served"); // for /a; /b answers "arrived", /c nothing; PORT: ours
     QTest::addColumn<QString>("pace");      // "hang up" after, or "drip" the body 10 bytes a time
     QTest::addColumn<int>("idleMs");
     QTest::addColumn<int>("deadlineMs"); // 0: none
@@ -145,6 +145,12 @@ void TestQtPlatformServices::answers_data() {
         << "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 7\r\n\r\nprint()"_ba
         << u""_s << 1000 << 0 << false
         << u"failed: the server sent the answer encoded as “gzip”, which was not asked for."_s << 1;
+    // Qt does not decode a transfer coding other than chunked, and passes the bytes on as they
+    // came.
+    QTest::newRow("gzip as a transfer coding")
+        << "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\nContent-Length: 7\r\n\r\nprint()"_ba
+        << u""_s << 1000 << 0 << false
+        << u"failed: the server sent the answer encoded as “gzip”, which was not asked for."_s << 1;
     // Qt reads the chunks and reports no error, though the announced length never came.
     QTest::newRow("shorter than announced")
         << "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nTransfer-Encoding: chunked\r\n\r\n"
@@ -158,11 +164,17 @@ void TestQtPlatformServices::answers_data() {
         << u"failed: the answer announced different lengths: 5, 13."_s << 1;
     QTest::newRow("dropped mid-body") << ok + "100\r\n\r\nprint(" << u"hang up"_s << 1000 << 0
                                       << false << u"failed: Connection closed"_s << 1;
+    QTest::newRow("silent from the start")
+        << ""_ba << u""_s << 300 << 0 << false << u"failed: The request timed out."_s << 1;
     QTest::newRow("stall mid-body") << ok + "100\r\n\r\nprint(" << u""_s << 300 << 0 << false
                                     << u"failed: The request timed out."_s << 1;
+    // Qt's own idle timer does not survive a redirect.
+    QTest::newRow("stall after a redirect")
+        << "HTTP/1.1 302 Found\r\nLocation: /c\r\nContent-Length: 0\r\n\r\n"_ba << u""_s << 300 << 0
+        << false << u"failed: The request timed out."_s << 2;
     // Every gap is shorter than the idle timeout, the whole far longer: it arrives.
-    QTest::newRow("trickle") << ok + "20\r\n\r\n" + QByteArray(20, '#') << u"drip"_s << 300 << 0
-                             << false << u"200 “####################”"_s << 1;
+    QTest::newRow("trickle") << ok + "50\r\n\r\n" + QByteArray(50, '#') << u"drip"_s << 300 << 0
+                             << false << u"200 “%1”"_s.arg(QString(50, u'#')) << 1;
     QTest::newRow("trickle past its deadline")
         << ok + "900\r\n\r\n" + QByteArray(900, '#') << u"drip"_s << 1000 << 300 << false
         << u"overdue"_s << 1;
@@ -186,6 +198,7 @@ void TestQtPlatformServices::answers() {
     server.setHandler([&](const HttpTestServer::Request& request, QTcpSocket& socket) {
         if (request.target == "/b") {
             socket.write(HttpTestServer::answer(200, "arrived"));
+        } else if (request.target == "/c") {
         } else if (pace == "drip"_L1) {
             const qsizetype body = served.indexOf("\r\n\r\n") + 4;
             socket.write(served.left(body));
