@@ -120,7 +120,8 @@ void TestQtPlatformServices::addPython(const QString& folder, const QByteArray& 
 }
 
 void TestQtPlatformServices::answers_data() {
-    QTest::addColumn<QByteArray>("served"); // for /a; /b answers "arrived", /c nothing; PORT: ours
+    QTest::addColumn<QByteArray>("served"); // for /a; /b answers "arrived", /c nothing, /d sends
+                                            // on to /b; PORT: the server's
     QTest::addColumn<QString>("pace");      // "hang up" after, or "drip" the body 10 bytes a time
     QTest::addColumn<int>("idleMs");
     QTest::addColumn<int>("deadlineMs"); // 0: none
@@ -181,6 +182,9 @@ void TestQtPlatformServices::answers_data() {
     QTest::newRow("redirect followed")
         << "HTTP/1.1 302 Found\r\nLocation: /b\r\nContent-Length: 0\r\n\r\n"_ba << u""_s << 1000
         << 0 << true << u"200 “arrived”"_s << 2;
+    QTest::newRow("two hops")
+        << "HTTP/1.1 302 Found\r\nLocation: /d\r\nContent-Length: 0\r\n\r\n"_ba << u""_s << 1000
+        << 0 << true << u"200 “arrived”"_s << 3;
     // 0.0.0.0 is this machine too: should the hop be taken, the request still stays here.
     QTest::newRow("redirect refused")
         << "HTTP/1.1 302 Found\r\nLocation: http://0.0.0.0:PORT/b\r\nContent-Length: 0\r\n\r\n"_ba
@@ -198,6 +202,8 @@ void TestQtPlatformServices::answers() {
     server.setHandler([&](const HttpTestServer::Request& request, QTcpSocket& socket) {
         if (request.target == "/b") {
             socket.write(HttpTestServer::answer(200, "arrived"));
+        } else if (request.target == "/d") {
+            socket.write("HTTP/1.1 302 Found\r\nLocation: /b\r\nContent-Length: 0\r\n\r\n");
         } else if (request.target == "/c") {
         } else if (pace == "drip"_L1) {
             const qsizetype body = served.indexOf("\r\n\r\n") + 4;
@@ -215,8 +221,11 @@ void TestQtPlatformServices::answers() {
         request.deadline = std::chrono::milliseconds(deadlineMs);
     }
     if (onlyHere) {
-        request.acceptsRedirect = [this](const QUrl& from, const QUrl& to) {
-            return from == server.url(u"/a"_s) && to.host() == "127.0.0.1"_L1;
+        // Each hop must leave from where the one before led.
+        request.acceptsRedirect = [last = request.url](const QUrl& from, const QUrl& to) mutable {
+            const bool followsOn = from == last && to.host() == "127.0.0.1"_L1;
+            last = to;
+            return followsOn;
         };
     }
     std::optional<HttpReply> reply;
