@@ -134,11 +134,8 @@ void WrappingLabel::resizeEvent(QResizeEvent* event) {
 
 void WrappingLabel::updateToolTip() {
     const QString whole = text();
-    if (!linesAt(contentsRect().width()).cut) {
-        setToolTip(QString());
-    } else if (whole.size() <= toolTipCharacters) {
-        setToolTip(whole);
-    } else {
-        setToolTip(whole.left(toolTipCharacters) + u'…');
-    }
+    const bool cut = linesAt(contentsRect().width()).cut;
+    setToolTip(!cut                                ? QString()
+               : whole.size() <= toolTipCharacters ? whole
+                                                   : whole.left(toolTipCharacters) + u'…');
 }
