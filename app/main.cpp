@@ -5,6 +5,7 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    QtPlatformServices::handleSignals();
     QApplication application(argc, argv);
     // Before the first window, whose labels are translated as it is built.
     const auto translation = installTranslation(QLocale());

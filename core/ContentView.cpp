@@ -303,11 +303,12 @@ void ContentView::checkPython() {
     fields.pythonInstalled = false;
     refreshAllSet();
 
-    const ProcessResult probe =
-        platform.run({u"/usr/bin/env"_s,
-                      {u"python3"_s, u"--version"_s},
-                      PythonSearchPath::preferredFolders(PythonSearchPath::current()),
-                      pythonProbeTimeout});
+    const auto searchPath = [](const QString& inheritedPath) {
+        return PythonSearchPath::preferring(
+            PythonSearchPath::preferredFolders(PythonSearchPath::current()), inheritedPath);
+    };
+    const ProcessResult probe = platform.run(
+        {u"/usr/bin/env"_s, {u"python3"_s, u"--version"_s}, searchPath, pythonProbeTimeout});
     std::optional<QString> output;
     if (probe.outcome == ProcessResult::Outcome::Exited && probe.exitCode == 0) {
         output = decodeUtf8(probe.output);
@@ -337,6 +338,9 @@ void ContentView::loadSavedToken() {
     if (!platform.exists(path)) {
         return;
     }
+    // A token file that an older tool, a backup or a hand edit left readable by others is closed
+    // to them before its token is taken up again.
+    platform.keepPrivate(path);
     const std::optional<QByteArray> bytes = platform.readFile(path, maxTokenBytes);
     if (!bytes) {
         return;
@@ -384,7 +388,9 @@ void ContentView::saveToken() {
 
 void ContentView::openTokenFile() {
     const QString path = tokenFileURL();
-    if (!platform.exists(path)) {
+    if (platform.exists(path)) {
+        platform.keepPrivate(path);
+    } else {
         FileStatus created = platform.createFolder(tokenFolder(), FileAccess::OwnerOnly);
         if (created.ok) {
             created = platform.writeFileAtomically(path, {}, FileAccess::OwnerOnly);

@@ -13,7 +13,8 @@
 // A plain GET. The answer never comes from a local cache and carries no headers of our own.
 struct HttpRequest {
     QUrl url;
-    // The request fails when no data arrives for this long.
+    // The request fails when no data arrives for this long once it is on its way to the server.
+    // A request still waiting for a connection of its own is never timed out.
     std::chrono::milliseconds idleTimeout{0};
     // Reading stops and the request fails with Outcome::TooLarge past this many body bytes.
     qint64 maxBodyBytes = 0;
@@ -50,8 +51,8 @@ struct HttpReply {
 struct ProcessRequest {
     QString program;
     QStringList arguments;
-    // Folders searched for the program's own lookups (PATH) before the inherited search path.
-    QStringList searchFirst;
+    // When set, the child's PATH is what this makes of the inherited one.
+    std::function<QString(const QString& inheritedPath)> searchPath;
     // A child still running this long after its launch is killed.
     std::chrono::milliseconds timeout{0};
 };
@@ -114,6 +115,10 @@ public:
     // replaced, never written through.
     virtual FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes,
                                            FileAccess access) = 0;
+    // Closes a file of the user's to others as FileAccess::OwnerOnly would have made it: the file
+    // 0600, its folder 0700. Only a regular file of the user's in a real folder of the user's, with
+    // neither reached through a link, is changed; its bytes never are. Nothing is reported.
+    virtual void keepPrivate(const QString& path) = 0;
 
     // Opens a web page, folder or file in its default application; success is not reported.
     virtual void openInDefaultApplication(const QUrl& url) = 0;

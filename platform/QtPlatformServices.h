@@ -1,15 +1,18 @@
 #pragma once
 
+#include "HttpClient.h"
+#include "LocalFiles.h"
 #include "PlatformServices.h"
+#include "ProcessRunner.h"
 
-class QNetworkAccessManager;
-
-// The installer's services on a desktop system, built on Qt: one network session shared by all
-// windows, QProcess, QSaveFile and the desktop's default applications.
+// The installer's services on a desktop system, built on Qt and POSIX: the network, the probe's
+// child process and the user's files each have a room of their own; the desktop's default
+// applications and quitting are here.
 class QtPlatformServices final : public PlatformServices {
 public:
-    QtPlatformServices();
-    ~QtPlatformServices() override;
+    // Signal handling for the whole process, which the application's entry sets up once, before
+    // anything runs: see ProcessRunner and LocalFiles.
+    static void handleSignals();
 
     void get(const HttpRequest& request, QObject* receiver, HttpCompletion completion) override;
     ProcessResult run(const ProcessRequest& request) override;
@@ -19,9 +22,12 @@ public:
     FileStatus createFolder(const QString& path, FileAccess access) override;
     FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes,
                                    FileAccess access) override;
+    void keepPrivate(const QString& path) override;
     void openInDefaultApplication(const QUrl& url) override;
     void quit() override;
 
 private:
-    QNetworkAccessManager* network = nullptr;
+    HttpClient network;
+    ProcessRunner processes;
+    LocalFiles files;
 };

@@ -121,7 +121,8 @@ void TestContentView::startUpRunsEachStepInOrder() {
     QCOMPARE(platform->calls,
              QStringList({u"get https://manifest.invalid/latest.json"_s,
                           u"run /usr/bin/env python3 --version"_s, u"exists "_s + Fake::tokenFile,
-                          u"read "_s + Fake::tokenFile, u"exists "_s + Fake::scriptFile}));
+                          u"keep private "_s + Fake::tokenFile, u"read "_s + Fake::tokenFile,
+                          u"exists "_s + Fake::scriptFile}));
     QCOMPARE(lastRequest(), u"https://manifest.invalid/latest.json 20s 1048576"_s);
     QCOMPARE(platform->processRuns.first().timeout, 10s);
     QCOMPARE(state().statusText, u"Python detected."_s);
@@ -434,8 +435,9 @@ void TestContentView::openTokenFile_data() {
     QTest::newRow("created empty")
         << ""_ba << u""_s << u"Opened token file."_s
         << QStringList{exists, mkdir, u"write "_s + Fake::tokenFile + u" private"_s, open};
-    QTest::newRow("kept") << "tok"_ba << u""_s << u"Opened token file."_s
-                          << QStringList{exists, open};
+    QTest::newRow("kept, closed to others")
+        << "tok"_ba << u""_s << u"Opened token file."_s
+        << QStringList{exists, u"keep private "_s + Fake::tokenFile, open};
     QTest::newRow("cannot create")
         << ""_ba << error << u"Error creating token file: "_s + error << QStringList{exists, mkdir};
 }

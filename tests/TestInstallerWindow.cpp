@@ -214,7 +214,8 @@ void TestInstallerWindow::buttons_data() {
                                                u"write "_s + Fake::tokenFile + private_};
     QTest::newRow("Open Token File")
         << allSet << u"Open Token File"_s
-        << QStringList{u"exists "_s + Fake::tokenFile, u"open file://"_s + Fake::tokenFile};
+        << QStringList{u"exists "_s + Fake::tokenFile, u"keep private "_s + Fake::tokenFile,
+                       u"open file://"_s + Fake::tokenFile};
     QTest::newRow("Close") << allSet << u"Close"_s << QStringList{u"quit"_s};
 }
 

@@ -7,10 +7,12 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,17 +63,22 @@ class TestQtPlatformServices : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void cleanup();
     void answers_data();
     void answers();
     void answersForAClosedWindowAreDropped();
+    void queuedRequestsAreTimedFromTheWire();
     void probe_data();
     void probe();
     void read_data();
     void read();
     void write_data();
     void write();
+    void writePastASizeLimit();
+    void keepPrivate_data();
+    void keepPrivate();
     void homeFolder_data();
     void homeFolder();
     void probeEndsWithTheInstaller_data();
@@ -86,6 +93,10 @@ private:
     std::optional<QTemporaryDir> home;
     std::unique_ptr<QtPlatformServices> platform;
 };
+
+void TestQtPlatformServices::initTestCase() {
+    QtPlatformServices::handleSignals();
+}
 
 void TestQtPlatformServices::init() {
     home.emplace();
@@ -258,6 +269,25 @@ void TestQtPlatformServices::answersForAClosedWindowAreDropped() {
     QCOMPARE(completions, 0);
 }
 
+// Qt sends six requests to a host at a time; the others wait their turn, which is no idle time.
+// The seventh is answered as late as the first six, the eighth never.
+void TestQtPlatformServices::queuedRequestsAreTimedFromTheWire() {
+    server.setHandler([this](const HttpTestServer::Request&, QTcpSocket& socket) {
+        if (server.requests.size() < 8) {
+            QTimer::singleShot(600ms, &socket,
+                               [&socket] { socket.write(HttpTestServer::answer(200, "late")); });
+        }
+    });
+    QObject window;
+    QStringList replies;
+    for (int request = 0; request < 8; ++request) {
+        platform->get({server.url(u"/a"_s), 1s, 1000, {}, {}}, &window,
+                      [&replies](const HttpReply& reply) { replies << shown(reply); });
+    }
+    QTRY_COMPARE(replies.size(), 8);
+    QCOMPARE(replies, QStringList(7, u"200 “late”"_s) << u"failed: The request timed out."_s);
+}
+
 void TestQtPlatformServices::probe_data() {
     QTest::addColumn<QByteArray>("python3");       // its body, in bin/ at the head of PATH
     QTest::addColumn<QByteArray>("searchedFirst"); // a python3 in a folder searched before PATH
@@ -312,11 +342,13 @@ void TestQtPlatformServices::probe() {
     const int fifo = ::open(QFile::encodeName(home->filePath(u"fifo"_s)), O_RDONLY | O_NONBLOCK);
     QElapsedTimer clock;
     clock.start();
-    const QStringList first{searchedFirst.isEmpty() ? QString() : home->filePath(u"first"_s)};
-    const ProcessResult ran = platform->run({program,
-                                             {u"python3"_s, u"--version"_s},
-                                             searchedFirst.isEmpty() ? QStringList() : first,
-                                             500ms});
+    ProcessRequest request{program, {u"python3"_s, u"--version"_s}, {}, 500ms};
+    if (!searchedFirst.isEmpty()) {
+        request.searchPath = [first = home->filePath(u"first"_s)](const QString& inherited) {
+            return first + u':' + inherited;
+        };
+    }
+    const ProcessResult ran = platform->run(request);
     QVERIFY2(clock.elapsed() < 10000, "waited for a child the probe started");
     QTEST(ran.outcome, "outcome");
     QTEST(ran.exitCode, "exitCode");
@@ -427,6 +459,44 @@ void TestQtPlatformServices::write() {
     QCOMPARE(status.ok, status.errorDescription.isEmpty());
     const QByteArray after = shell(home->path(), ::listing);
     QCOMPARE(after == before ? u"unchanged"_s : QString::fromLatin1(after).trimmed(), listing);
+}
+
+// Under a file size limit, as `ulimit -f` sets one, a write fails with its reason instead of ending
+// the installer, and leaves the old file and no temporary one.
+void TestQtPlatformServices::writePastASizeLimit() {
+    skipUnless("printf old >f");
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = 100;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &low), 0);
+    const FileStatus status =
+        platform->writeFileAtomically(home->filePath(u"f"_s), QByteArray(1000, '#'), {});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    QCOMPARE(status.errorDescription,
+             u"“%1” could not be written: File too large."_s.arg(home->filePath(u"f"_s)));
+    QCOMPARE(shell(home->path(), ::listing), "f 644 old\n");
+}
+
+void TestQtPlatformServices::keepPrivate_data() {
+    QTest::addColumn<QByteArray>("setup"); // z/f, open to others
+    QTest::addColumn<QString>("listing");
+    QTest::newRow("closed") << "mkdir z; printf tok >z/f"_ba << u"z 700|z/f 600 tok"_s;
+    QTest::newRow("a link at the file") << "mkdir z out; printf tok >out/t; ln -s ../out/t z/f"_ba
+                                        << u"out 755|out/t 644 tok|z 755|z/f -> ../out/t"_s;
+    QTest::newRow("a linked folder")
+        << "mkdir out; printf tok >out/f; ln -s out z"_ba << u"out 755|out/f 644 tok|z -> out"_s;
+    QTest::newRow("a file of another user")
+        << "mkdir z; printf tok >z/f; chown 65534 z/f || exit 77"_ba << u"z 755|z/f 644 tok"_s;
+}
+
+// What start-up and "Open Token File" find open to others is closed as a save would leave it,
+// unless it is not all the user's own; no byte changes.
+void TestQtPlatformServices::keepPrivate() {
+    QFETCH(QByteArray, setup);
+    skipUnless(setup);
+    platform->keepPrivate(home->filePath(u"z/f"_s));
+    QTEST(QString::fromLatin1(shell(home->path(), ::listing)).trimmed(), "listing");
 }
 
 void TestQtPlatformServices::homeFolder_data() {

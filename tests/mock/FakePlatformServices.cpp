@@ -67,6 +67,10 @@ FileStatus FakePlatformServices::writeFileAtomically(const QString& path, const 
     return {writeError.isEmpty(), writeError};
 }
 
+void FakePlatformServices::keepPrivate(const QString& path) {
+    calls << u"keep private "_s + path;
+}
+
 void FakePlatformServices::openInDefaultApplication(const QUrl& url) {
     calls << u"open "_s + url.toString();
 }

@@ -26,6 +26,7 @@ public:
     FileStatus createFolder(const QString& path, FileAccess access) override;
     FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes,
                                    FileAccess access) override;
+    void keepPrivate(const QString& path) override;
     void openInDefaultApplication(const QUrl& url) override;
     void quit() override;
 
@@ -44,7 +45,7 @@ public:
     QString createFolderError; // non-empty: createFolder fails with it
     QString writeError;        // non-empty: writeFileAtomically fails with it
     // "get URL", "run PROGRAM ARGUMENTS", "exists PATH", "read PATH", "mkdir PATH", "write PATH"
-    // (both with " private" for FileAccess::OwnerOnly), "open URL", "quit".
+    // (both with " private" for FileAccess::OwnerOnly), "keep private PATH", "open URL", "quit".
     mutable QStringList calls;
 
     QString home = defaultHome;
