@@ -2,14 +2,18 @@
 
 #include "WrappingLabel.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
@@ -82,15 +86,16 @@ void addButtonRow(QVBoxLayout* section, std::initializer_list<QPushButton*> butt
 
 } // namespace
 
-// Built from the top down, which is also the order Tab moves in.
+// Built from the top down, which is also the order Tab moves in. The content scrolls only on a
+// screen too short for it; elsewhere the scroll area, without a frame, shows nothing of its own.
 InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
     : QWidget(parent)
     , view(platform) {
-    auto* rows = new QVBoxLayout(this);
+    auto* content = new QWidget;
+    auto* rows = new QVBoxLayout(content);
     rows->setContentsMargins(padding, padding, padding, padding);
     rows->setSpacing(14);
-    rows->addWidget(
-        new StyledLabel(tr("Lumerra × Resolve Installer"), Style::Title, Tone::Primary));
+    addText(rows, tr("Lumerra × Resolve Installer"), Style::Title, Tone::Primary);
     addText(rows, tr("Installs the Resolve script and saves your token. No Terminal."), Style::Body,
             Tone::Secondary);
     auto* divider = new QFrame;
@@ -142,9 +147,9 @@ InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
     addText(finish, tr("Workspace → Scripts → Utility → ZEPH_Export_Gallery_Stills"),
             Style::Callout, Tone::Secondary);
     addButtonRow(finish, {checkStatus = button(tr("Check status"), &ContentView::checkStatus),
-                          close = button(tr("Close"), &ContentView::closeInstaller)});
+                          closeButton = button(tr("Close"), &ContentView::closeInstaller)});
     // Drawn as the default button; Return reaches it through keyPressEvent().
-    close->setDefault(true);
+    closeButton->setDefault(true);
     finishHint =
         named(u"finishHint"_s,
               addText(finish,
@@ -155,13 +160,34 @@ InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
     rows->addStretch();
     rows->addWidget(statusLine = stateText(u"statusLine"_s, Tone::Secondary, 4, Style::Footnote));
 
+    scroller = new QScrollArea;
+    scroller->setFrameShape(QFrame::NoFrame);
+    // Tab moves between the controls, which scroll into view as they take the focus.
+    scroller->setFocusPolicy(Qt::NoFocus);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(content);
+    content->installEventFilter(this);
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins({});
+    window->addWidget(scroller);
+    // Tab scrolls the control it reaches into view by itself; the focus given back after work,
+    // or at the window's opening, is brought into view here.
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { scroller->ensureWidgetVisible(now); });
+
     // Typing or pasting the token is the one thing to do at once, as in a Mac window, whose first
     // text field has the focus. Whatever changes the field's text, keys, input methods or
     // accessibility, reaches the view.
     tokenField->setFocus();
     connect(tokenField, &QLineEdit::textChanged, &view, &ContentView::setToken);
-    connect(&view, &ContentView::changed, this, &InstallerWindow::render);
-    render();
+    connect(&view, &ContentView::changed, this, &InstallerWindow::showState);
+    showState();
+}
+
+// Destroying the controls moves the focus off them, which is no longer this window's to follow.
+InstallerWindow::~InstallerWindow() {
+    disconnect(qApp, nullptr, this, nullptr);
 }
 
 QPushButton* InstallerWindow::button(const QString& title, void (ContentView::*action)()) {
@@ -170,25 +196,20 @@ QPushButton* InstallerWindow::button(const QString& title, void (ContentView::*a
     return button;
 }
 
-void InstallerWindow::render() {
+void InstallerWindow::showState() {
     const InstallerState& state = view.state();
     const bool idle = !state.isWorking;
     manifestVersion->setDisplayedText(state.manifestVersion);
     manifestStatus->setDisplayedText(state.manifestStatus);
-    refresh->setEnabled(idle);
 
     pythonBadge->setText(state.pythonInstalled ? tr("Detected") : tr("Required"));
     pythonBadge->setTone(state.pythonInstalled ? Tone::Green : Tone::Orange);
     pythonStatus->setDisplayedText(state.pythonStatus);
     pythonStatus->setTone(state.pythonInstalled ? Tone::Secondary : Tone::Orange);
-    installPython->setEnabled(idle && !state.pythonInstalled);
-    recheck->setEnabled(idle);
     pythonHint->setHidden(state.pythonInstalled);
 
     scriptBadge->setHidden(!state.installedScript);
     install->setText(state.installedScript ? tr("Update Script") : tr("Install Script"));
-    install->setEnabled(idle && state.pythonInstalled && state.manifestScriptURL);
-    openScripts->setEnabled(idle);
     scriptPath->setDisplayedText(view.scriptFileURL());
 
     tokenBadge->setHidden(!state.savedToken);
@@ -197,31 +218,85 @@ void InstallerWindow::render() {
     if (tokenField->text() != state.token) {
         tokenField->setText(state.token);
     }
-    tokenField->setEnabled(idle);
-    save->setEnabled(idle && !state.token.trimmed().isEmpty());
-    openToken->setEnabled(idle);
     tokenPath->setDisplayedText(view.tokenFileURL());
 
     finishBadge->setHidden(!state.allSet);
-    checkStatus->setEnabled(idle);
-    close->setEnabled(idle && state.allSet);
     finishHint->setHidden(state.allSet);
     statusLine->setDisplayedText(state.statusText);
-    fitHeight();
+
+    enableKeepingFocus({{refresh, idle},
+                        {installPython, idle && !state.pythonInstalled},
+                        {recheck, idle},
+                        {install, idle && state.pythonInstalled && state.manifestScriptURL},
+                        {openScripts, idle},
+                        {tokenField, idle},
+                        {save, idle && !state.token.trimmed().isEmpty()},
+                        {openToken, idle},
+                        {checkStatus, idle},
+                        {closeButton, idle && state.allSet}},
+                       state.isWorking);
+    fitToScreen();
+}
+
+// Qt moves the focus off a control it disables to the next one, which may be disabled next: a
+// screen reader would announce each in turn, and the focus would end on nothing. Instead the
+// focus waits on the window while the work that disabled its control goes on, and goes back to
+// that control when it is enabled again; if it is still disabled once nothing is at work, the
+// focus goes on to the next control that can take it.
+void InstallerWindow::enableKeepingFocus(std::initializer_list<std::pair<QWidget*, bool>> controls,
+                                         bool working) {
+    for (const auto& [control, enabled] : controls) {
+        if (!enabled && control == focusWidget()) {
+            focusToRestore = control;
+            setFocus();
+        }
+    }
+    for (const auto& [control, enabled] : controls) {
+        control->setEnabled(enabled);
+    }
+    if (!focusToRestore || (working && !focusToRestore->isEnabled())) {
+        return;
+    }
+    QWidget* next = focusToRestore;
+    while (!next->isEnabled() || !(next->focusPolicy() & Qt::TabFocus)) {
+        next = next->nextInFocusChain();
+        if (next == focusToRestore) {
+            return;
+        }
+    }
+    next->setFocus();
+    focusToRestore = nullptr;
 }
 
 // 720 is the height the installer is drawn for. Where the platform's fonts and controls, or long
-// texts from state, need more room, the window grows, never past the screen's available height;
-// its width never changes. One more status line leaves room for a message that wraps.
-void InstallerWindow::fitHeight() {
-    // A section whose text wrapped onto more lines does not tell the window's layout by itself.
-    for (QGroupBox* section : findChildren<QGroupBox*>()) {
-        section->layout()->invalidate();
+// texts from state, need more room, the window grows, its width never changing; one more status
+// line leaves room for a message that wraps. Where the screen is too short for that, the window
+// is as tall as the screen leaves and its content scrolls, each control at its own height. The
+// height changes only with the lines the texts take and the rows shown, or with the screen.
+void InstallerWindow::fitToScreen() {
+    QList<int> shape;
+    const QList<WrappingLabel*> texts = scroller->widget()->findChildren<WrappingLabel*>();
+    for (const WrappingLabel* text : texts) {
+        shape << (text->isHidden() ? 0
+                                   : int(text->visibleLines(text->contentsRect().width()).size()));
     }
-    layout()->invalidate();
-    const int needed =
-        layout()->totalHeightForWidth(windowSize.width()) + statusLine->fontMetrics().lineSpacing();
-    const int available = screen()->availableGeometry().height();
+    shape << screen()->availableGeometry().height() - (frameGeometry().height() - height());
+    if (shape == fittedShape) {
+        return;
+    }
+    fittedShape = shape;
+    // Each layout keeps what it measured, and so does the content's layout for each section: all
+    // measure afresh.
+    QWidget* content = scroller->widget();
+    for (QLayout* layout : content->findChildren<QLayout*>()) {
+        layout->invalidate();
+    }
+    for (QGroupBox* section : content->findChildren<QGroupBox*>()) {
+        section->updateGeometry();
+    }
+    const int extraLine = statusLine->fontMetrics().lineSpacing();
+    const int available = shape.last();
+    const int needed = content->heightForWidth(windowSize.width()) + extraLine;
     setFixedSize(windowSize.width(), std::min(std::max(windowSize.height(), needed), available));
 }
 
@@ -233,17 +308,19 @@ void InstallerWindow::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         startUpAfterPaint = true;
     }
+    connect(windowHandle(), &QWindow::screenChanged, this, &InstallerWindow::fitToScreen,
+            Qt::UniqueConnection);
 }
 
-// The start-up sequence blocks while Python is probed. Starting it only once the window has
+// The start-up sequence blocks while Python is probed. Starting it only once the content has
 // been painted, from the event loop after the painted frame is flushed, lets the user see
 // "Checking…" and "Loading…" in the meantime.
-void InstallerWindow::paintEvent(QPaintEvent* event) {
-    QWidget::paintEvent(event);
-    if (startUpAfterPaint) {
+bool InstallerWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && startUpAfterPaint) {
         startUpAfterPaint = false;
         QTimer::singleShot(0, &view, &ContentView::startUp);
     }
+    return QWidget::eventFilter(watched, event);
 }
 
 // Outside a dialog nothing makes Return click the default button, so the window does: Return
@@ -252,7 +329,7 @@ void InstallerWindow::paintEvent(QPaintEvent* event) {
 void InstallerWindow::keyPressEvent(QKeyEvent* event) {
     const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (isReturn && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        close->click();
+        closeButton->click();
     } else {
         QWidget::keyPressEvent(event);
     }

@@ -2,35 +2,43 @@
 
 #include "ContentView.h"
 
+#include <QPointer>
 #include <QWidget>
+
+#include <utility>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class StyledLabel;
 class WrappingLabel;
 
 // One installer window over its own ContentView: the header, five sections and the status line,
-// laid out once, then drawn from the view's state by render() whenever it changes.
+// laid out once, then drawn from the view's state by showState() whenever it changes.
 class InstallerWindow : public QWidget {
     Q_OBJECT
 
 public:
     explicit InstallerWindow(PlatformServices& platform, QWidget* parent = nullptr);
+    ~InstallerWindow() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // A push button that calls `action` on the view.
     QPushButton* button(const QString& title, void (ContentView::*action)());
-    void render();
-    void fitHeight();
+    void showState();
+    void enableKeepingFocus(std::initializer_list<std::pair<QWidget*, bool>> controls,
+                            bool working);
+    void fitToScreen();
 
     ContentView view;
-    // What render() draws the state onto, from the top of the window down.
+    QScrollArea* scroller = nullptr;
+    // What showState() draws the state onto, from the top of the window down.
     WrappingLabel* manifestVersion = nullptr;
     WrappingLabel* manifestStatus = nullptr;
     QPushButton* refresh = nullptr;
@@ -50,9 +58,14 @@ private:
     WrappingLabel* tokenPath = nullptr;
     QLabel* finishBadge = nullptr;
     QPushButton* checkStatus = nullptr;
-    QPushButton* close = nullptr;
+    QPushButton* closeButton = nullptr;
     QLabel* finishHint = nullptr;
     WrappingLabel* statusLine = nullptr;
+    // The control that had the focus when the work under way disabled it.
+    QPointer<QWidget> focusToRestore;
+    // What the height was last fitted to: the line count of each text, 0 when hidden, and the
+    // height the screen leaves.
+    QList<int> fittedShape;
     // Set when the window is shown, cleared by the paint that follows.
     bool startUpAfterPaint = false;
 };

@@ -5,6 +5,8 @@
 #include <QTextLayout>
 #include <QtMath>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // More than a line of the window can hold: what lies beyond is never laid out.
@@ -27,8 +29,8 @@ WrappingLabel::WrappingLabel(TextStyle style, Tone tone, int maximumLines, QWidg
     setWordWrap(true);
     QTextOption wrapping;
     wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(wrapping);
-    layout.setFont(font());
+    textLayout.setTextOption(wrapping);
+    textLayout.setFont(font());
 }
 
 void WrappingLabel::setDisplayedText(const QString& text) {
@@ -45,11 +47,11 @@ void WrappingLabel::setDisplayedText(const QString& text) {
         }
     }
     setText(shown);
-    layout.setText(maximumLines > 0 ? shown.left(maximumLines * charactersPerLine) : shown);
+    textLayout.setText(maximumLines > 0 ? shown.left(maximumLines * charactersPerLine) : shown);
     laidOut.clear();
     // Until it is shown, the label has no width of its own to lay the text out at.
     if (isVisible()) {
-        updateToolTip();
+        describe();
     }
 }
 
@@ -63,10 +65,10 @@ const WrappingLabel::Lines& WrappingLabel::linesAt(int width) const {
         return *known;
     }
     const QString whole = text();
-    const QString shaped = layout.text();
+    const QString shaped = textLayout.text();
     Lines result;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    textLayout.beginLayout();
+    for (QTextLine line = textLayout.createLine(); line.isValid(); line = textLayout.createLine()) {
         line.setLineWidth(width);
         const qsizetype end = line.textStart() + line.textLength();
         QString shown = shaped.mid(line.textStart(), line.textLength());
@@ -77,11 +79,13 @@ const WrappingLabel::Lines& WrappingLabel::linesAt(int width) const {
             shown = fontMetrics().elidedText(rest + u'…', Qt::ElideRight, width);
         }
         result.lines << (shown.endsWith(QChar::LineSeparator) ? shown.chopped(1) : shown);
+        result.asShown += shown;
         if (result.cut) {
             break;
         }
     }
-    layout.endLayout();
+    textLayout.endLayout();
+    result.asShown.replace(QChar::LineSeparator, u'\n');
     return *laidOut.insert(width, result);
 }
 
@@ -129,13 +133,23 @@ void WrappingLabel::paintEvent(QPaintEvent*) {
 
 void WrappingLabel::resizeEvent(QResizeEvent* event) {
     StyledLabel::resizeEvent(event);
-    updateToolTip();
+    describe();
 }
 
-void WrappingLabel::updateToolTip() {
-    const QString whole = text();
-    const bool cut = linesAt(contentsRect().width()).cut;
-    setToolTip(!cut                                ? QString()
-               : whole.size() <= toolTipCharacters ? whole
-                                                   : whole.left(toolTipCharacters) + u'…');
+// Set explicitly: Qt would otherwise offer assistive technology the whole text as the name, and
+// the tooltip as the description. A tooltip that looks like markup Qt renders as markup, with
+// its pictures and sizes; escaped, the text is shown as it is.
+void WrappingLabel::describe() {
+    const Lines& shown = linesAt(contentsRect().width());
+    QString whole = text();
+    whole.replace(QChar::LineSeparator, u'\n');
+    const QString description = !shown.cut ? QString()
+                                : whole.size() <= toolTipCharacters
+                                    ? whole
+                                    : whole.left(toolTipCharacters) + u'…';
+    setAccessibleName(shown.asShown);
+    setAccessibleDescription(description);
+    setToolTip(description.isEmpty() ? QString()
+                                     : u"<p style='white-space:pre-wrap'>"_s +
+                                           description.toHtmlEscaped() + u"</p>"_s);
 }

@@ -6,12 +6,13 @@
 #include <QStringList>
 #include <QTextLayout>
 
-// A text from state, drawn within its width on at most a few lines: it wraps at blanks where it
-// can and anywhere else where it must, and a text too long for its lines is cut at the end with
-// "…", its whole then being the tooltip (up to the 2,000 characters a tooltip can be read at).
-// Control and bidirectional formatting characters are drawn as U+FFFD, so that nothing from
-// outside can hide or reorder what is shown; a line feed breaks the line. However long the text,
-// the work stays that of the few lines shown.
+// A text drawn within its width: it wraps at blanks where it can and anywhere else where it must.
+// A text from state takes at most a few lines and one too long for them is cut at the end with
+// "…", its whole then being the tooltip and the accessible description (up to the 2,000
+// characters a tooltip can be read at); its accessible name is what the lines show. Whatever it
+// holds, it is plain text everywhere. Control and bidirectional formatting characters are drawn
+// as U+FFFD, so that nothing from outside can hide or reorder what is shown; a line feed breaks
+// the line. However long the text, the work stays that of the few lines shown.
 class WrappingLabel : public StyledLabel {
     Q_OBJECT
 
@@ -33,17 +34,19 @@ protected:
 private:
     struct Lines {
         QStringList lines;
+        // The lines as one text, a line feed where the text broke its line.
+        QString asShown;
         bool cut = false;
     };
     const Lines& linesAt(int width) const;
     int textHeight(int lineCount) const;
-    void updateToolTip();
+    void describe();
 
     // 0: as many lines as the text needs, for the window's own texts.
     int maximumLines = 0;
     QString source;
     // What is laid out: no more than the lines can show, shaped once for every width.
-    mutable QTextLayout layout;
+    mutable QTextLayout textLayout;
     // The lines of the text at each width asked for.
     mutable QHash<int, Lines> laidOut;
 };

@@ -7,7 +7,6 @@ cd "$(dirname "$0")/.."
 seconds=${1:-600}
 
 scripts/install-dependencies.sh
-command -v clang++ >/dev/null || { sudo=(); [ "$(id -u)" -eq 0 ] || sudo=(sudo); "${sudo[@]}" apt-get install -y -qq clang libclang-rt-dev; }
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEPH_FUZZ=ON \
     -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all"
 cmake --build build-fuzz --target manifest_fuzzer

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config libsodium-dev
+    cmake ninja-build g++ clang libclang-rt-dev pkg-config libsodium-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     fonts-noto-color-emoji fonts-dejavu-core

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything (the benchmarks too, so that they keep building) and
-# runs every test: once as shipped, once more
-# under AddressSanitizer and UndefinedBehaviorSanitizer. The manifest fuzz corpus is replayed as a
-# test in both builds.
+# runs every test twice: built by GCC as shipped, then built by Clang, the compiler of Apple's
+# tools, under AddressSanitizer and UndefinedBehaviorSanitizer, each with warnings as errors. The
+# manifest fuzz corpus is replayed as a test in both builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,7 +16,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_BENCH=ON "$here_man
 cmake --build build --parallel
 ctest --test-dir build --output-on-failure --parallel 2
 
-cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_SANITIZE=ON "$here_manifest"
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_SANITIZE=ON "$here_manifest" \
+    -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-sanitize --parallel
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 LSAN_OPTIONS=suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0 \
