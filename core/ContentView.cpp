@@ -177,9 +177,12 @@ void ContentView::fetchManifest() {
 void ContentView::applyManifestReply(const HttpReply& reply) {
     if (reply.outcome != HttpReply::Outcome::Answered) {
         fields.manifestStatus = u"Could not load latest version (network)."_s;
-        fields.statusText = u"Manifest error: "_s + (reply.outcome == HttpReply::Outcome::TooLarge
-                                                         ? u"the response is larger than 1 MiB."_s
-                                                         : reply.errorDescription);
+        fields.statusText =
+            u"Manifest error: "_s + (reply.outcome == HttpReply::Outcome::TooLarge
+                                         ? u"the response is larger than 1 MiB."_s
+                                     : reply.outcome == HttpReply::Outcome::RedirectRefused
+                                         ? u"the manifest address must use HTTPS."_s
+                                         : reply.errorDescription);
     } else if (!reply.body) {
         fields.manifestStatus = u"Could not load latest version."_s;
         fields.statusText = u"Manifest error: empty response."_s;

@@ -22,8 +22,8 @@ struct HttpRequest {
     // long, however steadily data arrives.
     std::optional<std::chrono::milliseconds> deadline;
     // When set, every redirect hop, from the address being answered to the one it names, must
-    // pass it, or the request ends with Outcome::RedirectRefused. Unset: redirects are followed
-    // as the platform's default policy allows.
+    // pass it before it is asked, or the request ends with Outcome::RedirectRefused. Unset: every
+    // hop is taken but one from https to anything less.
     std::function<bool(const QUrl& from, const QUrl& to)> acceptsRedirect;
 };
 

@@ -15,6 +15,8 @@ namespace {
 
 // How much of an answer Qt holds for the reader at most, past what the reader has taken.
 constexpr qint64 readBufferBytes = 1024 * 1024;
+// As many hops as a browser follows.
+constexpr int maxHops = 20;
 
 HttpReply failedWith(QString description) {
     return {HttpReply::Outcome::Failed, std::move(description), 0, std::nullopt};
@@ -22,6 +24,11 @@ HttpReply failedWith(QString description) {
 
 HttpReply endedBy(HttpReply::Outcome limit) {
     return {limit, {}, 0, std::nullopt};
+}
+
+// The rule for a request that sets none: nothing less than https after https.
+bool staysSecure(const QUrl& from, const QUrl& to) {
+    return from.scheme() != "https"_L1 || to.scheme() == "https"_L1;
 }
 
 // Qt (6.4.2) reports an HTTP error status (404, 500…) as an error too; such an answer did arrive
@@ -92,7 +99,18 @@ HttpClient::~HttpClient() = default;
 
 void HttpClient::get(const HttpRequest& request, QObject* receiver,
                      PlatformServices::HttpCompletion completion) {
-    QNetworkRequest networkRequest(request.url);
+    auto transfer = std::make_shared<Transfer>();
+    transfer->request = request;
+    transfer->receiver = receiver;
+    transfer->completion = std::move(completion);
+    transfer->deadline = request.deadline ? QDeadlineTimer(*request.deadline)
+                                          : QDeadlineTimer(QDeadlineTimer::Forever);
+    fetch(transfer, request.url, maxHops);
+}
+
+// One hop of a transfer: its own reply, idle timer and body; the transfer's deadline.
+void HttpClient::fetch(const std::shared_ptr<Transfer>& transfer, const QUrl& url, int hopsLeft) {
+    QNetworkRequest networkRequest(url);
     networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                                 QNetworkRequest::AlwaysNetwork);
     networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
@@ -102,6 +120,10 @@ void HttpClient::get(const HttpRequest& request, QObject* receiver,
     // Over HTTP/1.1 Qt (6.4.2) tells when each request leaves for the server, which the idle timer
     // below waits for; its HTTP/2 handler sends a request on a shared connection without a word.
     networkRequest.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    // Each hop is followed here, once the rule has taken it. Qt (6.4.2) follows a redirect on its
+    // network thread and only then tells of it: a hop the rule refuses could already be asked.
+    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                QNetworkRequest::ManualRedirectPolicy);
 
     QNetworkReply* reply = network->get(networkRequest);
     // Without a bound, Qt reads the socket as fast as the server writes, far ahead of this
@@ -113,17 +135,15 @@ void HttpClient::get(const HttpRequest& request, QObject* receiver,
         *abandoned = std::move(why);
         reply->abort();
     };
-    const qint64 maxBodyBytes = request.maxBodyBytes;
+    const qint64 maxBodyBytes = transfer->request.maxBodyBytes;
 
     // The idle timer runs only while the request is on the wire. Qt (6.4.2) sends six requests to
     // one host at a time and queues the rest, silently: a timer started with the request would
     // call a queued one timed out while the server was still answering the ones before it. It
-    // starts when Qt connects or writes the request, and every head and every byte restarts it,
-    // whichever hop they come from: Qt's own transfer timeout does not watch the hop after a
-    // redirect, and a server silent from then on would hold the request for ever.
+    // starts when Qt connects or writes the request, and every head and every byte restarts it.
     auto* idle = new QTimer(reply);
     idle->setSingleShot(true);
-    idle->setInterval(request.idleTimeout);
+    idle->setInterval(transfer->request.idleTimeout);
     QObject::connect(idle, &QTimer::timeout, reply,
                      [abandon] { abandon(failedWith(u"The request timed out."_s)); });
     const auto stillAlive = [idle] {
@@ -154,34 +174,34 @@ void HttpClient::get(const HttpRequest& request, QObject* receiver,
             abandon(endedBy(HttpReply::Outcome::TooLarge));
         }
     });
-    // Qt (6.4.2) tells of each hop before it takes it, so a hop the rule refuses is abandoned
-    // unasked. (Its user-verified policy would wait for the rule instead, but loses chains of two
-    // hops or more.)
-    if (request.acceptsRedirect) {
-        // Where each hop leaves from: by the time Qt tells, the reply's own address is already
-        // the one the hop leads to.
-        auto from = std::make_shared<QUrl>(request.url);
-        QObject::connect(reply, &QNetworkReply::redirected, reply,
-                         [abandon, from, accepts = request.acceptsRedirect](const QUrl& to) {
-                             const QUrl next = from->resolved(to);
-                             if (!accepts(*from, next)) {
-                                 return abandon(endedBy(HttpReply::Outcome::RedirectRefused));
-                             }
-                             *from = next;
-                         });
-    }
-    if (request.deadline) {
-        QTimer::singleShot(*request.deadline, reply,
+    if (!transfer->deadline.isForever()) {
+        QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(
+                               transfer->deadline.remainingTimeAsDuration()),
+                           reply,
                            [abandon] { abandon(endedBy(HttpReply::Outcome::DeadlineExceeded)); });
     }
-    // Tied to the receiver: when it is gone by then, the answer is dropped unread.
-    QObject::connect(reply, &QNetworkReply::finished, receiver,
-                     [reply, body, abandoned, completion = std::move(completion)] {
-                         // An aborted reply is closed: nothing is left to read.
-                         if (!*abandoned && reply->isOpen()) {
-                             body->append(reply->readAll());
-                         }
-                         completion(finishedReply(*reply, std::move(*body), *abandoned));
-                     });
-    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    QObject::connect(reply, &QNetworkReply::finished, reply, [=, this] {
+        reply->deleteLater();
+        // When the receiver is gone by then, the answer is dropped unread.
+        if (!transfer->receiver) {
+            return;
+        }
+        const QUrl next =
+            url.resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
+        if (!*abandoned && next != url) {
+            const auto& accepts = transfer->request.acceptsRedirect;
+            if (accepts ? !accepts(url, next) : !staysSecure(url, next)) {
+                return transfer->completion(endedBy(HttpReply::Outcome::RedirectRefused));
+            }
+            if (hopsLeft == 0) {
+                return transfer->completion(failedWith(u"the server redirected too often."_s));
+            }
+            return fetch(transfer, next, hopsLeft - 1);
+        }
+        // An aborted reply is closed: nothing is left to read.
+        if (!*abandoned && reply->isOpen()) {
+            body->append(reply->readAll());
+        }
+        transfer->completion(finishedReply(*reply, std::move(*body), *abandoned));
+    });
 }

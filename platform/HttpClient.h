@@ -2,6 +2,9 @@
 
 #include "PlatformServices.h"
 
+#include <QDeadlineTimer>
+#include <QPointer>
+
 #include <memory>
 
 class QNetworkAccessManager;
@@ -19,5 +22,14 @@ public:
              PlatformServices::HttpCompletion completion);
 
 private:
+    // One request across its redirect hops.
+    struct Transfer {
+        HttpRequest request;
+        QPointer<QObject> receiver;
+        PlatformServices::HttpCompletion completion;
+        QDeadlineTimer deadline;
+    };
+    void fetch(const std::shared_ptr<Transfer>& transfer, const QUrl& url, int hopsLeft);
+
     std::unique_ptr<QNetworkAccessManager> network;
 };
