@@ -77,13 +77,13 @@ int installRun(int mebibytes) {
     qputenv("HOME", QFile::encodeName(home.path()));
     HttpTestServer server;
     const QByteArray script(mebibytes * mebibyte, '#');
-    server.setHandler([&](const HttpTestServer::Request& request, QTcpSocket& socket) {
-        socket.write(request.target.startsWith("/latest.json")
+    server.handler = [&](const QByteArray& target, QTcpSocket& socket) {
+        socket.write(target.startsWith("/latest.json")
                          ? HttpTestServer::answer(200, R"({"version":"1.0","script_url":")" +
                                                            server.url(u"/s.py"_s).toEncoded() +
                                                            R"("})")
                          : HttpTestServer::answer(200, script));
-    });
+    };
     QtPlatformServices platform;
     ContentView view(platform, server.url(u"/latest.json"_s), QUrl(u"https://python.invalid/"_s));
     view.fetchManifest();
@@ -153,7 +153,7 @@ int versionRun(int argc, char* argv[], int length) {
         R"({"version":")" + QByteArray(length, 'x') + R"(","script_url":""})";
     QElapsedTimer clock;
     clock.start();
-    platform.answer(0, {HttpReply::Outcome::Answered, {}, 200, manifest});
+    platform.answer({HttpReply::Outcome::Answered, {}, 200, manifest}, 0);
     window.repaint();
     const double shown = clock.nsecsElapsed() / 1e6;
     QPushButton* checkStatus = nullptr;

@@ -8,8 +8,11 @@
 
 #include <vector>
 
-// A scripted platform: requests wait until the test answers them, in any order; files live in
-// memory; every call is logged, so that tests can check what happened and in which order.
+// A scripted platform, all in this header: requests wait until the test answers them, in any
+// order; files live in memory; every call is logged, so that tests can check what happened and
+// in which order: "get URL", "run PROGRAM ARGUMENTS", "exists PATH", "read PATH", "mkdir PATH",
+// "write PATH" (both with " private" for FileAccess::OwnerOnly), "keep private PATH", "open URL",
+// "quit".
 class FakePlatformServices final : public PlatformServices {
 public:
     struct PendingGet {
@@ -18,46 +21,75 @@ public:
         HttpCompletion completion;
     };
 
-    void get(const HttpRequest& request, QObject* receiver, HttpCompletion completion) override;
-    ProcessResult run(const ProcessRequest& request) override;
-    QString homeDirectory() const override;
-    bool exists(const QString& path) const override;
-    std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes) const override;
-    FileStatus createFolder(const QString& path, FileAccess access) override;
+    void get(const HttpRequest& request, QObject* receiver, HttpCompletion completion) override {
+        calls << QStringLiteral("get ") + request.url.toString(QUrl::FullyEncoded);
+        gets.push_back({request, receiver, std::move(completion)});
+    }
+    // Delivers the answer to request `index` (in the order asked; the last by default), as the
+    // main loop would: dropped when its receiver is gone.
+    void answer(const HttpReply& reply, std::optional<std::size_t> index = {}) {
+        if (PendingGet& pending = gets.at(index.value_or(gets.size() - 1)); pending.receiver) {
+            pending.completion(reply);
+        }
+    }
+    ProcessResult run(const ProcessRequest& request) override {
+        calls << QStringLiteral("run ") + request.program + u' ' + request.arguments.join(u' ');
+        processRuns << request;
+        return processResult;
+    }
+    QString homeDirectory() const override {
+        return home;
+    }
+    bool exists(const QString& path) const override {
+        calls << QStringLiteral("exists ") + path;
+        return files.contains(path);
+    }
+    std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes) const override {
+        calls << QStringLiteral("read ") + path;
+        return files[path].size() <= maxBytes ? std::optional(files[path]) : std::nullopt;
+    }
+    FileStatus createFolder(const QString& path, FileAccess access) override {
+        calls << QStringLiteral("mkdir ") + path + note(access);
+        return {folderError.isEmpty(), folderError};
+    }
     FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes,
-                                   FileAccess access) override;
-    void keepPrivate(const QString& path) override;
-    void openInDefaultApplication(const QUrl& url) override;
-    void quit() override;
-
-    // Delivers the answer to request `index` (in the order asked), as the main loop would:
-    // dropped when its receiver is gone.
-    void answer(std::size_t index, const HttpReply& reply);
-    void answerLast(const HttpReply& reply);
+                                   FileAccess access) override {
+        calls << QStringLiteral("write ") + path + note(access);
+        if (writeError.isEmpty()) {
+            files.insert(path, bytes);
+        }
+        return {writeError.isEmpty(), writeError};
+    }
+    void keepPrivate(const QString& path) override {
+        calls << QStringLiteral("keep private ") + path;
+    }
+    void openInDefaultApplication(const QUrl& url) override {
+        calls << QStringLiteral("open ") + url.toString();
+    }
+    void quit() override {
+        calls << QStringLiteral("quit");
+    }
 
     std::vector<PendingGet> gets;
     QList<ProcessRequest> processRuns;
     ProcessResult processResult{ProcessResult::Outcome::Exited, 0, "Python 3.12.1\n"};
-    // Runs while the probe "waits" for its child, standing for work the main loop does then.
-    std::function<void()> whileProcessRuns;
-
     QMap<QString, QByteArray> files;
-    QString createFolderError; // non-empty: createFolder fails with it
-    QString writeError;        // non-empty: writeFileAtomically fails with it
-    // "get URL", "run PROGRAM ARGUMENTS", "exists PATH", "read PATH", "mkdir PATH", "write PATH"
-    // (both with " private" for FileAccess::OwnerOnly), "keep private PATH", "open URL", "quit".
+    QString folderError; // non-empty: createFolder fails with it
+    QString writeError;  // non-empty: writeFileAtomically fails with it
     mutable QStringList calls;
-
-    QString home = defaultHome;
+    QString home = QStringLiteral("/home/tester");
 
     // The installer's paths in the default home.
-    static inline const QString defaultHome = QStringLiteral("/home/tester");
     static inline const QString scriptsFolder =
-        defaultHome +
-        QStringLiteral("/Library/Application Support/Blackmagic Design/DaVinci Resolve/"
-                       "Fusion/Scripts/Utility");
+        QStringLiteral("/home/tester/Library/Application Support/Blackmagic Design/DaVinci "
+                       "Resolve/Fusion/Scripts/Utility");
     static inline const QString scriptFile =
         scriptsFolder + QStringLiteral("/ZEPH_Export_Gallery_Stills.py");
-    static inline const QString tokenFolder = defaultHome + QStringLiteral("/.zeph");
+    static inline const QString tokenFolder = QStringLiteral("/home/tester/.zeph");
     static inline const QString tokenFile = tokenFolder + QStringLiteral("/resolve_token.txt");
+
+private:
+    static QString note(FileAccess access) {
+        return access == FileAccess::OwnerOnly ? QStringLiteral(" private") : QString();
+    }
 };
