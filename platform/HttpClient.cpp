@@ -186,9 +186,8 @@ void HttpClient::fetch(const std::shared_ptr<Transfer>& transfer, const QUrl& ur
         if (!transfer->receiver) {
             return;
         }
-        const QUrl next =
-            url.resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
-        if (!*abandoned && next != url) {
+        const QVariant target = reply->attribute(QNetworkRequest::RedirectionTargetAttribute);
+        if (const QUrl next = url.resolved(target.toUrl()); !*abandoned && target.isValid()) {
             const auto& accepts = transfer->request.acceptsRedirect;
             if (accepts ? !accepts(url, next) : !staysSecure(url, next)) {
                 return transfer->completion(endedBy(HttpReply::Outcome::RedirectRefused));

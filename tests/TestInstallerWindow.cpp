@@ -164,10 +164,14 @@ private Q_SLOTS:
         QCOMPARE(focused, QStringList({u"InstallerWindow"_s, u"QPushButtonInstall Script"_s}));
     }
 
-    // Screen readers, dictation and password managers set the text without a keystroke; a pasted
-    // token is never cut.
-    void textSetWithoutKeystrokesIsTheToken() {
+    // The token field: typing in the middle leaves the cursor there, screen readers, dictation and
+    // password managers set its text without a keystroke, and a pasted token is never cut.
+    void tokenField() {
         showOn(u"token"_s);
+        QCOMPARE(field()->accessibleName(), u"Resolve API Token"_s);
+        QTest::keyClick(field(), Qt::Key_Left);
+        QTest::keyClicks(field(), u"X"_s);
+        QCOMPARE(field()->text(), u"toXk"_s);
         QAccessible::queryAccessibleInterface(field())->setText(QAccessible::Value, u"NEW"_s);
         QTest::mouseClick(button(u"Save Token"_s), Qt::LeftButton);
         QCOMPARE(fake->files.value(Fake::tokenFile), "NEW");
@@ -214,8 +218,8 @@ private Q_SLOTS:
         const WrappingLabel* version = text(u"manifestVersion"_s);
         QCOMPARE(QTextDocumentFragment::fromHtml(version->toolTip()).toPlainText(), markup);
         QCOMPARE(version->accessibleDescription(), markup);
-        fake->answer(manifest("1.4.0\u202egnp.evil"), 0);
-        QCOMPARE(version->accessibleName(), u"1.4.0\ufffdgnp.evil"_s);
+        fake->answer(manifest("1.4.0\u202egnp\u2066.evil"), 0);
+        QCOMPARE(version->accessibleName(), u"1.4.0\ufffdgnp\ufffd.evil"_s);
         const WrappingLabel* python = text(u"pythonStatus"_s);
         QCOMPARE(python->visibleLines(python->contentsRect().width()),
                  QStringList({u"Python 3.12"_s, u"built\ufffd"_s}));

