@@ -166,6 +166,11 @@ InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
     scroller->setFocusPolicy(Qt::NoFocus);
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroller->setWidgetResizable(true);
+    // The content is measured as soon as it is set: the marks that only a state shows are hidden
+    // until then, so that the emoji in them does not load its font before the window is painted.
+    for (QLabel* mark : {scriptBadge, tokenBadge, finishBadge}) {
+        mark->hide();
+    }
     scroller->setWidget(content);
     content->installEventFilter(this);
     auto* window = new QVBoxLayout(this);

@@ -106,7 +106,8 @@ int installRun(int mebibytes) {
 
 // The child of one cold start: the installer's window as its main() builds it, or the floor, a
 // bare window of the same size with five group boxes. It says so on standard output when the
-// first paint begins, and ends there: what the launcher measures is the time until then.
+// first paint of any of its widgets begins, and ends there: what the launcher measures is the time
+// until then.
 int coldStart(int argc, char* argv[], bool installer) {
     QApplication application(argc, argv);
     std::unique_ptr<QTranslator> translation;
@@ -134,7 +135,9 @@ int coldStart(int argc, char* argv[], bool installer) {
             return false;
         }
     } firstPaint;
-    window->installEventFilter(&firstPaint);
+    // Whichever widget paints first: the installer's window is covered by its content, which paints
+    // in its place.
+    application.installEventFilter(&firstPaint);
     window->show();
     return application.exec();
 }
