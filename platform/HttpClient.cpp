@@ -118,7 +118,8 @@ void HttpClient::fetch(const std::shared_ptr<Transfer>& transfer, const QUrl& ur
     // could still pass as a complete body.
     networkRequest.setRawHeader("Accept-Encoding", "identity");
     // Over HTTP/1.1 Qt (6.4.2) tells when each request leaves for the server, which the idle timer
-    // below waits for; its HTTP/2 handler sends a request on a shared connection without a word.
+    // below waits for. Its HTTP/2 handler, as its source reads, sends a request on a connection
+    // already open without telling: such a request would never be timed.
     networkRequest.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     // Each hop is followed here, once the rule has taken it. Qt (6.4.2) follows a redirect on its
     // network thread and only then tells of it: a hop the rule refuses could already be asked.

@@ -3,8 +3,8 @@
 #include "PlatformServices.h"
 
 // The user's home folder and the few files the installer reads and writes below it, on POSIX
-// calls where Qt's file classes would follow a link, block on a FIFO or leave a failed write's
-// reason unsaid.
+// calls where Qt's file classes (6.4.2) would follow a link, block on a FIFO or leave a failed
+// write's reason unsaid.
 class LocalFiles {
 public:
     // Process-wide: a write past a file size limit (`ulimit -f`) then fails with its reason, which
