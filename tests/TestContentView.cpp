@@ -27,9 +27,8 @@ HttpReply failed(Outcome outcome, const QString& description = {}) {
 }
 
 HttpReply manifest(const QString& version, const QString& url, const QByteArray& more = {}) {
-    return ok(
-        u"{\"version\":\"%1\",\"script_url\":\"%2\"%3}"_s.arg(version, url, QString::fromUtf8(more))
-            .toUtf8());
+    const QString json = uR"({"version":"%1","script_url":"%2"%3})"_s;
+    return ok(json.arg(version, url, QString::fromUtf8(more)).toUtf8());
 }
 
 } // namespace
@@ -293,11 +292,10 @@ private Q_SLOTS:
     }
     void probe() {
         QFETCH(ProcessResult, result);
-        QFETCH(QString, shown);
         platform->processResult = result;
         view->checkPython();
-        QCOMPARE(state().pythonStatus + u'|' + state().statusText, shown);
-        QCOMPARE(state().pythonInstalled, shown.endsWith(u"Python detected."_s));
+        QTEST(state().pythonStatus + u'|' + state().statusText, "shown");
+        QCOMPARE(state().pythonInstalled, state().statusText == u"Python detected."_s);
     }
 
     void tokenFile_data() {
