@@ -2,6 +2,7 @@
 
 #include "BuildSettings.h"
 #include "PythonSearchPath.h"
+#include "ReleaseRules.h"
 #include "ResolveManifest.h"
 #include "ScriptSignature.h"
 
@@ -22,7 +23,6 @@ constexpr auto scriptIdleTimeout = 30s;
 constexpr auto scriptDownloadDeadline = 5min;
 constexpr qint64 mebibyte = 1024 * 1024;
 constexpr qint64 manifestMaxBytes = 1 * mebibyte;
-constexpr qint64 scriptMaxBytes = 64 * mebibyte;
 // `python3 --version` answers at once; a child still running after this is not a usable Python.
 constexpr auto pythonProbeTimeout = 10s;
 
@@ -38,33 +38,8 @@ std::optional<QUrl> parseUrl(const QString& text) {
     return url;
 }
 
-bool isLoopbackHost(const QString& host) {
-    if (host.compare("localhost"_L1, Qt::CaseInsensitive) == 0 || host == "::1"_L1) {
-        return true;
-    }
-    const QStringList octets = host.split(u'.');
-    if (octets.size() != 4 || octets.first() != "127"_L1) {
-        return false;
-    }
-    return std::all_of(octets.begin(), octets.end(), [](const QString& octet) {
-        bool isNumber = false;
-        const int value = octet.toInt(&isNumber);
-        return isNumber && value >= 0 && value <= 255;
-    });
-}
-
 bool isPlainHttpHere(const QUrl& url) {
-    return url.scheme() == "http"_L1 && isLoopbackHost(url.host());
-}
-
-// The script lands where Resolve runs it, so it must not travel in the clear. Plain http is
-// accepted only from this machine itself, and only by a build that reads its manifest from this
-// machine too, as the test builds do.
-bool isTrustedScriptAddress(const QUrl& url, bool plainHttpHere) {
-    if (url.scheme() == "https"_L1) {
-        return !url.host().isEmpty();
-    }
-    return plainHttpHere && isPlainHttpHere(url);
+    return url.scheme() == "http"_L1 && ReleaseRules::isLoopbackHost(url.host());
 }
 
 // No redirect goes from https to anything less, not even to this machine.
@@ -216,7 +191,7 @@ void ContentView::installScript() {
     const QUrl requestUrl =
         parseUrl(scriptUrl.toString(QUrl::FullyEncoded) + u"?v="_s + version).value_or(scriptUrl);
     const bool plainHttpHere = isPlainHttpHere(manifestURL);
-    if (!isTrustedScriptAddress(requestUrl, plainHttpHere)) {
+    if (!ReleaseRules::isTrustedScriptAddress(requestUrl, plainHttpHere)) {
         fields.statusText = notHttpsMessage;
         Q_EMIT changed();
         return;
@@ -231,13 +206,13 @@ void ContentView::installScript() {
     fields.statusText = u"Downloading script v"_s + version + u'…';
     // Each redirect hop is held to the same rule as the address itself.
     const auto acceptsHop = [plainHttpHere](const QUrl& from, const QUrl& to) {
-        return staysSecure(from, to) && isTrustedScriptAddress(to, plainHttpHere);
+        return staysSecure(from, to) && ReleaseRules::isTrustedScriptAddress(to, plainHttpHere);
     };
-    platform.get(
-        {requestUrl, scriptIdleTimeout, scriptMaxBytes, scriptDownloadDeadline, acceptsHop}, this,
-        [this, version, signature](const HttpReply& reply) {
-            applyScriptReply(reply, version, signature);
-        });
+    platform.get({requestUrl, scriptIdleTimeout, ReleaseRules::maxScriptBytes,
+                  scriptDownloadDeadline, acceptsHop},
+                 this, [this, version, signature](const HttpReply& reply) {
+                     applyScriptReply(reply, version, signature);
+                 });
     Q_EMIT changed();
 }
 
