@@ -1,11 +1,13 @@
 #include "ContentView.h"
 
 #include "BuildSettings.h"
+#include "InstallRecord.h"
 #include "PythonSearchPath.h"
 #include "ReleaseRules.h"
 #include "ResolveManifest.h"
 #include "ScriptSignature.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QStringDecoder>
 
@@ -17,6 +19,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr auto manifestIdleTimeout = 20s;
+constexpr std::optional<std::chrono::milliseconds> manifestDeadline;
 constexpr auto scriptIdleTimeout = 30s;
 // A server that drips bytes just often enough to beat the idle timeout must not hold the
 // installer busy for ever.
@@ -47,7 +50,13 @@ bool staysSecure(const QUrl& from, const QUrl& to) {
     return from.scheme() != "https"_L1 || to.scheme() == "https"_L1;
 }
 
-const QString notHttpsMessage = u"Error downloading script: the script address must use HTTPS."_s;
+const QString downloadError = u"Error downloading script: "_s;
+const QString notHttpsMessage = downloadError + u"the script address must use HTTPS."_s;
+// In the installer's data folder.
+const QString installRecordName = u"installed-script.json"_s;
+const QString tokenFileName = u"resolve_token.txt"_s;
+// Copies of replaced scripts kept at most.
+constexpr qsizetype keptCopies = 5;
 
 // Strict UTF-8: any malformed sequence gives nothing.
 std::optional<QString> decodeUtf8(const QByteArray& bytes) {
@@ -97,7 +106,7 @@ QString ContentView::tokenFolder() const {
 }
 
 QString ContentView::tokenFileURL() const {
-    return QDir(tokenFolder()).filePath(u"resolve_token.txt"_s);
+    return QDir(tokenFolder()).filePath(tokenFileName);
 }
 
 void ContentView::setToken(const QString& token) {
@@ -144,8 +153,9 @@ void ContentView::fetchManifest() {
     fields.manifestScriptURL.reset();
     fields.manifestSignature.reset();
     // Fetches may overlap: each applies its own answer when it arrives, the last one wins.
-    platform.get({manifestURL, manifestIdleTimeout, manifestMaxBytes, std::nullopt, staysSecure},
-                 this, [this](const HttpReply& reply) { applyManifestReply(reply); });
+    platform.get(
+        {manifestURL, manifestIdleTimeout, manifestMaxBytes, manifestDeadline, staysSecure}, this,
+        [this](const HttpReply& reply) { applyManifestReply(reply); });
     Q_EMIT changed();
 }
 
@@ -198,7 +208,14 @@ void ContentView::installScript() {
     }
     // Nothing could vouch for the script, so it is not even fetched.
     if (!scriptSigningKey.isEmpty() && !fields.manifestSignature) {
-        fields.statusText = u"Error downloading script: the manifest carries no signature."_s;
+        fields.statusText = downloadError + u"the manifest carries no signature."_s;
+        Q_EMIT changed();
+        return;
+    }
+    // Only dotted numbers tell whether a release is older than the one installed.
+    if (!scriptSigningKey.isEmpty() && !ReleaseRules::isDottedVersion(version)) {
+        fields.statusText =
+            downloadError + u"the version “%1” is not made of dotted numbers."_s.arg(version);
         Q_EMIT changed();
         return;
     }
@@ -218,49 +235,132 @@ void ContentView::installScript() {
 
 void ContentView::applyScriptReply(const HttpReply& reply, const QString& capturedVersion,
                                    const QString& capturedSignature) {
-    const auto fail = [this](const QString& message) {
-        fields.isWorking = false;
-        fields.statusText = message;
-        Q_EMIT changed();
-    };
     switch (reply.outcome) {
     case HttpReply::Outcome::Failed:
-        return fail(u"Error downloading script: "_s + reply.errorDescription);
+        return failInstall(downloadError + reply.errorDescription);
     case HttpReply::Outcome::TooLarge:
-        return fail(u"Error downloading script: the script is larger than 64 MiB."_s);
+        return failInstall(downloadError + u"the script is larger than 64 MiB."_s);
     case HttpReply::Outcome::DeadlineExceeded:
-        return fail(u"Error downloading script: the download did not finish within 5 minutes."_s);
+        return failInstall(downloadError + u"the download did not finish within 5 minutes."_s);
     case HttpReply::Outcome::RedirectRefused:
-        return fail(notHttpsMessage);
+        return failInstall(notHttpsMessage);
     case HttpReply::Outcome::Answered:
         break;
     }
     // An error page or a part of the script is no script: installing it would replace a working
     // one. A plain GET asks for the whole, so only 200 brings it.
     if (reply.statusCode != 200) {
-        return fail(u"Error downloading script: the server answered with HTTP status %1."_s.arg(
-            reply.statusCode));
+        return failInstall(downloadError +
+                           u"the server answered with HTTP status %1."_s.arg(reply.statusCode));
     }
     if (!reply.body || reply.body->isEmpty()) {
-        return fail(u"Error: downloaded script is empty."_s);
+        return failInstall(u"Error: downloaded script is empty."_s);
+    }
+    const QByteArray& script = *reply.body;
+    if (!reply.lengthKnown) {
+        return failInstall(downloadError + u"the server did not say how long the script is, so a "
+                                           "cut-off download cannot be told from a whole one."_s);
+    }
+    // Whatever it is labelled: a misconfigured server may call a real script text/html, and a
+    // network that answers in the server's place calls its page whatever it likes.
+    if (ReleaseRules::looksLikeWebPage(script)) {
+        return failInstall(downloadError + u"the server sent a web page instead of the script; a "
+                                           "network that asks you to sign in may be in the way."_s);
     }
     if (!scriptSigningKey.isEmpty() &&
-        !ScriptSignature::verifies(scriptSigningKey, capturedSignature, capturedVersion,
-                                   *reply.body)) {
-        return fail(u"Error downloading script: the script's signature does not verify."_s);
+        !ScriptSignature::verifies(scriptSigningKey, capturedSignature, capturedVersion, script)) {
+        return recheckManifest(capturedVersion, capturedSignature);
     }
-    FileStatus written = platform.createFolder(scriptsFolderURL(), FileAccess::Default);
+    const std::optional<InstallRecord> record = readInstallRecord();
+    // Whoever can replace the published files could otherwise bring back a signed release with a
+    // known hole. A build without a key takes whatever is published, older or not.
+    if (!scriptSigningKey.isEmpty() && record &&
+        ReleaseRules::compareVersions(capturedVersion, record->version) ==
+            std::strong_ordering::less) {
+        return failInstall(downloadError + u"%1 is older than the installed %2."_s.arg(
+                                               capturedVersion, record->version));
+    }
+    FileStatus written = keepChangedScript(script, record);
     if (written.ok) {
-        written = platform.writeFileAtomically(scriptFileURL(), *reply.body, FileAccess::Default);
+        written = writeInto(scriptsFolderURL(), scriptFileName, script, FileAccess::Default);
     }
     if (!written.ok) {
-        return fail(u"Error installing script: "_s + written.errorDescription);
+        return failInstall(u"Error installing script: "_s + written.errorDescription);
     }
+    // Without a record the next install only knows less: it keeps a copy of the script, and
+    // refuses no older release. The script itself is installed either way.
+    writeInto(platform.dataFolder(), installRecordName,
+              InstallRecord::of(capturedVersion, script).encode(), FileAccess::OwnerOnly);
     fields.installedScript = true;
     fields.isWorking = false;
     fields.statusText =
         u"Installed script v"_s + capturedVersion + u". Restart Resolve to load it."_s;
     refreshAllSet();
+}
+
+void ContentView::failInstall(const QString& message) {
+    fields.isWorking = false;
+    fields.statusText = message;
+    Q_EMIT changed();
+}
+
+// A script that no longer verifies may only be one that the publisher replaced while it was on
+// its way: the manifest, read again, then names another version or signature.
+void ContentView::recheckManifest(const QString& capturedVersion,
+                                  const QString& capturedSignature) {
+    platform.get(
+        {manifestURL, manifestIdleTimeout, manifestMaxBytes, manifestDeadline, staysSecure}, this,
+        [this, capturedVersion, capturedSignature](const HttpReply& reply) {
+            const auto decoding = reply.outcome == HttpReply::Outcome::Answered && reply.body
+                                      ? ResolveManifest::decode(*reply.body)
+                                      : ResolveManifest::Decoding{};
+            const auto& latest = decoding.manifest;
+            if (!latest || (latest->version == capturedVersion &&
+                            latest->signature.value_or(QString()) == capturedSignature)) {
+                return failInstall(downloadError + u"the script's signature does not verify."_s);
+            }
+            applyManifestReply(reply);
+            failInstall(
+                u"A new version, %1, was published while downloading. Press %2 again."_s.arg(
+                    latest->version,
+                    fields.installedScript ? u"Update Script"_s : u"Install Script"_s));
+        });
+}
+
+std::optional<InstallRecord> ContentView::readInstallRecord() const {
+    const auto bytes = platform.readFile(QDir(platform.dataFolder()).filePath(installRecordName),
+                                         manifestMaxBytes);
+    return bytes ? InstallRecord::decode(*bytes) : std::nullopt;
+}
+
+// A script that is neither what is about to be installed nor what was installed last has been
+// changed by someone, most likely the user: a copy is kept, named so that Resolve, which lists
+// every .py file of its folder, does not list it. The last few copies are kept.
+FileStatus ContentView::keepChangedScript(const QByteArray& incoming,
+                                          const std::optional<InstallRecord>& record) {
+    const auto current = platform.readFile(scriptFileURL(), ReleaseRules::maxScriptBytes);
+    if (!current || *current == incoming || (record && record->isOf(*current))) {
+        return {};
+    }
+    const QString folder = QDir(platform.dataFolder()).filePath(u"replaced"_s);
+    const QString suffix = u" "_s + scriptFileName + u".txt"_s;
+    const QString name = QDateTime::currentDateTime().toString(u"yyyy-MM-ddTHH-mm-ss"_s) + suffix;
+    const FileStatus kept = writeInto(folder, name, *current, FileAccess::OwnerOnly);
+    QStringList copies = platform.filesIn(folder).filter(suffix);
+    copies.sort();
+    for (const QString& old : copies.mid(0, std::max<qsizetype>(0, copies.size() - keptCopies))) {
+        platform.removeFile(QDir(folder).filePath(old));
+    }
+    return kept;
+}
+
+FileStatus ContentView::writeInto(const QString& folder, const QString& name,
+                                  const QByteArray& bytes, FileAccess access) {
+    FileStatus written = platform.createFolder(folder, access);
+    if (written.ok) {
+        written = platform.writeFileAtomically(QDir(folder).filePath(name), bytes, access);
+    }
+    return written;
 }
 
 void ContentView::checkInstalledScript() {
@@ -348,10 +448,8 @@ void ContentView::saveToken() {
     }
     fields.isWorking = true;
     fields.statusText = u"Saving token…"_s;
-    FileStatus written = platform.createFolder(tokenFolder(), FileAccess::OwnerOnly);
-    if (written.ok) {
-        written = platform.writeFileAtomically(tokenFileURL(), bytes, FileAccess::OwnerOnly);
-    }
+    const FileStatus written =
+        writeInto(tokenFolder(), tokenFileName, bytes, FileAccess::OwnerOnly);
     if (!written.ok) {
         fields.isWorking = false;
         fields.statusText = u"Error saving token: "_s + written.errorDescription;
@@ -369,10 +467,8 @@ void ContentView::openTokenFile() {
     if (platform.exists(path)) {
         platform.keepPrivate(path);
     } else {
-        FileStatus created = platform.createFolder(tokenFolder(), FileAccess::OwnerOnly);
-        if (created.ok) {
-            created = platform.writeFileAtomically(path, {}, FileAccess::OwnerOnly);
-        }
+        const FileStatus created =
+            writeInto(tokenFolder(), tokenFileName, {}, FileAccess::OwnerOnly);
         if (!created.ok) {
             fields.statusText = u"Error creating token file: "_s + created.errorDescription;
             Q_EMIT changed();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "InstallRecord.h"
 #include "InstallerState.h"
 #include "PlatformServices.h"
 
@@ -66,6 +67,14 @@ private:
     void applyManifestReply(const HttpReply& reply);
     void applyScriptReply(const HttpReply& reply, const QString& capturedVersion,
                           const QString& capturedSignature);
+    void failInstall(const QString& message);
+    void recheckManifest(const QString& capturedVersion, const QString& capturedSignature);
+    std::optional<InstallRecord> readInstallRecord() const;
+    FileStatus keepChangedScript(const QByteArray& incoming,
+                                 const std::optional<InstallRecord>& record);
+    // Creates the folder as needed, then replaces the file `name` in it.
+    FileStatus writeInto(const QString& folder, const QString& name, const QByteArray& bytes,
+                         FileAccess access);
     QString tokenFolder() const;
 
     PlatformServices& platform;

@@ -44,6 +44,10 @@ struct HttpReply {
     // Absent when the answer has no body by its nature (204 No Content, 304 Not Modified);
     // a body of zero bytes is still a body.
     std::optional<QByteArray> body;
+    // The server said where the body ends, with a length or the last chunk of a chunked body,
+    // and the body ended there. False for a body that ended only because the connection closed:
+    // whatever cut it off early, it cannot be told from a whole one.
+    bool lengthKnown = false;
 };
 
 // A child process whose standard output and error are read together, with the inherited
@@ -100,11 +104,16 @@ public:
 
     // The current user's home directory, as an absolute path; never created here.
     virtual QString homeDirectory() const = 0;
+    // The installer's own folder for what it keeps between runs; never created here. Empty when
+    // the system names none.
+    virtual QString dataFolder() const = 0;
     // True for an existing file or folder.
     virtual bool exists(const QString& path) const = 0;
     // The whole file when it is a regular file of at most `maxBytes`; nothing for anything else
     // (a FIFO, a device, a folder, a larger file) or when it cannot be read. Never blocks.
     virtual std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes) const = 0;
+    // The names of the regular files in the folder, links left out, in no particular order.
+    virtual QStringList filesIn(const QString& folder) const = 0;
     // Creates the folder and every missing folder above it; an existing folder is no failure.
     // With FileAccess::OwnerOnly a folder of the user's own is made 0700, and a link must lead to
     // a folder of the user's that neither group nor others can write to, which is left as it is.
@@ -115,6 +124,8 @@ public:
     // replaced, never written through.
     virtual FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes,
                                            FileAccess access) = 0;
+    // Removes the file, or the link at the path; nothing is reported.
+    virtual void removeFile(const QString& path) = 0;
     // Closes a file of the user's to others as FileAccess::OwnerOnly would have made it: the file
     // 0600, its folder 0700. Only a regular file of the user's in a real folder of the user's, with
     // neither reached through a link, is changed; its bytes never are. Nothing is reported.

@@ -19,11 +19,11 @@ constexpr qint64 readBufferBytes = 1024 * 1024;
 constexpr int maxHops = 20;
 
 HttpReply failedWith(QString description) {
-    return {HttpReply::Outcome::Failed, std::move(description), 0, std::nullopt};
+    return {HttpReply::Outcome::Failed, std::move(description), 0, std::nullopt, false};
 }
 
 HttpReply endedBy(HttpReply::Outcome limit) {
-    return {limit, {}, 0, std::nullopt};
+    return {limit, {}, 0, std::nullopt, false};
 }
 
 // The rule for a request that sets none: nothing less than https after https.
@@ -68,7 +68,8 @@ HttpReply finishedReply(QNetworkReply& reply, QByteArray body,
     }
     // Qt (6.4.2) takes the first of two announced lengths, and reads a chunked body whatever
     // length was announced: an answer is whole only at exactly its one announced length.
-    if (const QByteArray announced = reply.rawHeader("Content-Length"); !announced.isEmpty()) {
+    const QByteArray announced = reply.rawHeader("Content-Length");
+    if (!announced.isEmpty()) {
         QList<QByteArray> lengths = announced.split(',');
         for (QByteArray& length : lengths) {
             length = length.trimmed();
@@ -83,11 +84,15 @@ HttpReply finishedReply(QNetworkReply& reply, QByteArray body,
                     .arg(QString::fromLatin1(lengths.first())));
         }
     }
+    // Qt (6.4.2) reports a chunked body cut off before its last chunk as an error; any other
+    // body without a length ends wherever the connection closed.
+    const bool lengthKnown =
+        !announced.isEmpty() || reply.rawHeader("Transfer-Encoding").toLower().contains("chunked");
     const int statusCode = status.toInt();
     if (statusCode == 204 || statusCode == 304) {
-        return {HttpReply::Outcome::Answered, {}, statusCode, std::nullopt};
+        return {HttpReply::Outcome::Answered, {}, statusCode, std::nullopt, true};
     }
-    return {HttpReply::Outcome::Answered, {}, statusCode, std::move(body)};
+    return {HttpReply::Outcome::Answered, {}, statusCode, std::move(body), lengthKnown};
 }
 
 } // namespace

@@ -1,10 +1,15 @@
-#include "LocalFiles.h"
+// The user's home folder and the few files the installer reads and writes below it, on POSIX
+// calls where Qt's file classes (6.4.2) would follow a link, block on a FIFO or leave a failed
+// write's reason unsaid.
+
+#include "QtPlatformServices.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScopeGuard>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cerrno>
@@ -83,7 +88,7 @@ FileStatus closeFolderToOthers(const QString& path) {
 
 } // namespace
 
-void LocalFiles::failWritesPastSizeLimits() {
+void QtPlatformServices::failWritesPastSizeLimits() {
     ::signal(SIGXFSZ, SIG_IGN);
 }
 
@@ -91,7 +96,7 @@ void LocalFiles::failWritesPastSizeLimits() {
 // account's own, from the user database. Used as given: cleaning ".." away lexically could name
 // another folder than the kernel, which resolves it through links. A user the database does not
 // know has no home: the paths then lead nowhere rather than into the system's own folders.
-QString LocalFiles::homeDirectory() const {
+QString QtPlatformServices::homeDirectory() const {
     const QString home = qEnvironmentVariable("HOME");
     if (QDir::isAbsolutePath(home) && QFileInfo(home).isDir()) {
         return home;
@@ -100,11 +105,17 @@ QString LocalFiles::homeDirectory() const {
     return account ? QFile::decodeName(account->pw_dir) : u"/nonexistent"_s;
 }
 
-bool LocalFiles::exists(const QString& path) const {
+// Qt's (6.4.2) own choice for an application's data: ~/Library/Application Support/… on a Mac,
+// below $XDG_DATA_HOME (~/.local/share) elsewhere.
+QString QtPlatformServices::dataFolder() const {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+bool QtPlatformServices::exists(const QString& path) const {
     return QFileInfo::exists(path);
 }
 
-std::optional<QByteArray> LocalFiles::readFile(const QString& path, qint64 maxBytes) const {
+std::optional<QByteArray> QtPlatformServices::readFile(const QString& path, qint64 maxBytes) const {
     // Opening does not wait for a FIFO's writer; what was opened is then checked before any read.
     const int descriptor =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -128,7 +139,15 @@ std::optional<QByteArray> LocalFiles::readFile(const QString& path, qint64 maxBy
     return contents;
 }
 
-FileStatus LocalFiles::createFolder(const QString& path, FileAccess access) {
+QStringList QtPlatformServices::filesIn(const QString& folder) const {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+}
+
+void QtPlatformServices::removeFile(const QString& path) {
+    ::unlink(QFile::encodeName(path).constData());
+}
+
+FileStatus QtPlatformServices::createFolder(const QString& path, FileAccess access) {
     // Find the deepest level that exists, then create the missing ones below it one by one, so
     // that a failure can name the level at fault and the reason.
     QStringList missing;
@@ -153,8 +172,8 @@ FileStatus LocalFiles::createFolder(const QString& path, FileAccess access) {
     return access == FileAccess::OwnerOnly ? closeFolderToOthers(path) : FileStatus{};
 }
 
-FileStatus LocalFiles::writeFileAtomically(const QString& path, const QByteArray& bytes,
-                                           FileAccess access) {
+FileStatus QtPlatformServices::writeFileAtomically(const QString& path, const QByteArray& bytes,
+                                                   FileAccess access) {
     // The new content goes into a new file beside the old one, which a rename then replaces in
     // one step. A link at the path is replaced too, never written through.
     removeLeftovers(path);
@@ -214,7 +233,7 @@ FileStatus LocalFiles::writeFileAtomically(const QString& path, const QByteArray
 
 // Both are opened without following a link, the file from the folder that was checked, so that
 // nothing swapped in meanwhile is changed instead; only modes change, never a byte.
-void LocalFiles::keepPrivate(const QString& path) {
+void QtPlatformServices::keepPrivate(const QString& path) {
     const QFileInfo file(path);
     const int folder = ::open(QFile::encodeName(file.path()).constData(),
                               O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);

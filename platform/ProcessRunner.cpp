@@ -1,4 +1,7 @@
-#include "ProcessRunner.h"
+// The probe's child: one at a time, run to its end in a process group of its own that ends with
+// the application, however the application ends.
+
+#include "QtPlatformServices.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -32,7 +35,7 @@ void endRunningGroupFirst(int signal) {
 
 // Only where the signal would end the application at once anyway: a disposition someone else
 // chose is left alone. The handler resets itself, so the raised signal takes its default course.
-void ProcessRunner::endChildrenWithTheApplication() {
+void QtPlatformServices::endChildrenWithTheApplication() {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         struct sigaction current {};
         if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
@@ -44,7 +47,7 @@ void ProcessRunner::endChildrenWithTheApplication() {
     }
 }
 
-ProcessResult ProcessRunner::run(const ProcessRequest& request) {
+ProcessResult QtPlatformServices::run(const ProcessRequest& request) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setInputChannelMode(QProcess::ForwardedInputChannel);

@@ -1,6 +1,7 @@
 #include "ContentView.h"
 #include "FakePlatformServices.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -17,9 +18,10 @@ using Outcome = HttpReply::Outcome;
 const QString downloadError = u"Error downloading script: "_s;
 const QString notHttps = downloadError + u"the script address must use HTTPS."_s;
 const QString installed = u"Installed script v1.4. Restart Resolve to load it."_s;
+const QByteArray new_ = "print('new')\n";
 
 HttpReply ok(const QByteArray& body, int statusCode = 200) {
-    return {Outcome::Answered, {}, statusCode, body};
+    return {Outcome::Answered, {}, statusCode, body, true};
 }
 
 HttpReply failed(Outcome outcome, const QString& description = {}) {
@@ -218,6 +220,8 @@ private Q_SLOTS:
                                                    // the key; empty: a build without one
         QTest::addColumn<QString>("version");
         QTest::addColumn<HttpReply>("reply");
+        QTest::addColumn<QString>("recorded"); // the version installed before; empty: none
+        QTest::addColumn<QString>("recheck");  // the manifest's version when read again, if it is
         QTest::addColumn<QString>("writeError");
         QTest::addColumn<QString>("status");
         const QByteArray signature =
@@ -225,41 +229,74 @@ private Q_SLOTS:
             "7ftOfW02WxtO+U+u0+925426GG+x8M620YWeoogCw==\"";
         const QString notVerified = downloadError + u"the script's signature does not verify."_s;
         const HttpReply script = ok("print('zeph')\n");
-        QTest::newRow("200") << ""_ba << u"1.4"_s << script << u""_s << installed;
+        HttpReply unframed = script;
+        unframed.lengthKnown = false;
+        QTest::newRow("200") << ""_ba << u"1.4"_s << script << u""_s << u""_s << u""_s << installed;
         QTest::newRow("206, a part")
-            << ""_ba << u"1.4"_s << ok("print('partia", 206) << u""_s
+            << ""_ba << u"1.4"_s << ok("print('partia", 206) << u""_s << u""_s << u""_s
             << downloadError + u"the server answered with HTTP status 206."_s;
-        QTest::newRow("empty") << ""_ba << u"1.4"_s << ok("") << u""_s
+        QTest::newRow("empty") << ""_ba << u"1.4"_s << ok("") << u""_s << u""_s << u""_s
                                << u"Error: downloaded script is empty."_s;
-        QTest::newRow("write fails") << ""_ba << u"1.4"_s << script << u"Disk full"_s
-                                     << u"Error installing script: Disk full"_s;
-        QTest::newRow("signed") << signature << u"1.4"_s << script << u""_s << installed;
-        QTest::newRow("signed, one byte changed")
-            << signature << u"1.4"_s << ok("print('zeph!)\n") << u""_s << notVerified;
+        QTest::newRow("ended by a closed connection")
+            << ""_ba << u"1.4"_s << unframed << u""_s << u""_s << u""_s
+            << downloadError + u"the server did not say how long the script is, so a cut-off "
+                               "download cannot be told from a whole one."_s;
+        QTest::newRow("a sign-in page")
+            << ""_ba << u"1.4"_s << ok("\xEF\xBB\xBF \r\n\t<!DOCTYPE html><title>Wi-Fi") << u""_s
+            << u""_s << u""_s
+            << downloadError + u"the server sent a web page instead of the script; a network "
+                               "that asks you to sign in may be in the way."_s;
+        QTest::newRow("write fails") << ""_ba << u"1.4"_s << script << u""_s << u""_s
+                                     << u"Disk full"_s << u"Error installing script: Disk full"_s;
+        QTest::newRow("unsigned, older than the installed")
+            << ""_ba << u"1.4"_s << script << u"1.10"_s << u""_s << u""_s << installed;
+        QTest::newRow("signed, newer than the installed")
+            << signature << u"1.4"_s << script << u"1.3.9"_s << u""_s << u""_s << installed;
+        QTest::newRow("signed, older than the installed")
+            << signature << u"1.4"_s << script << u"1.10"_s << u""_s << u""_s
+            << downloadError + u"1.4 is older than the installed 1.10."_s;
+        QTest::newRow("signed, one byte changed") << signature << u"1.4"_s << ok("print('zeph!)\n")
+                                                  << u""_s << u"1.4"_s << u""_s << notVerified;
+        QTest::newRow("signed, published anew meanwhile")
+            << signature << u"1.4"_s << ok("print('zeph!)\n") << u"1.3"_s << u"1.5"_s << u""_s
+            << u"A new version, 1.5, was published while downloading. Press Update Script "
+               "again."_s;
         // Signed over "1.0\nprint('guard')\nprint('zeph')\n": re-split, the bytes would verify.
         QTest::newRow("signed, the script's first line moved into the version")
             << ",\"signature\":\"eO1noF1vTEJUmQk/PwRBpYtFno358ulL31l0QFWQ55fAj1bjcsj1hc0N7mvLCO3d2"
                "75MIwgEoqxYuz6mpPSLAA==\""_ba
-            << u"1.0\\nprint('guard')"_s << script << u""_s << notVerified;
-        QTest::newRow("signed, too short")
-            << ",\"signature\":\"c2ln\""_ba << u"1.4"_s << script << u""_s << notVerified;
+            << u"1.0\\nprint('guard')"_s << script << u""_s << u""_s << u""_s
+            << downloadError +
+                   u"the version “1.0\nprint('guard')” is not made of dotted numbers."_s;
+        QTest::newRow("signed, too short") << ",\"signature\":\"c2ln\""_ba << u"1.4"_s << script
+                                           << u""_s << u"1.4"_s << u""_s << notVerified;
         QTest::newRow("no signature, nothing asked")
-            << ","_ba << u"1.4"_s << script << u""_s
+            << ","_ba << u"1.4"_s << script << u""_s << u""_s << u""_s
             << downloadError + u"the manifest carries no signature."_s;
     }
     // Clicked at 1.4, 2.0 arriving before the script: the messages name the version clicked.
-    // Only a script that is written counts as installed; a failure leaves nothing behind. With a
-    // key built in, only a script signed for the manifest's version is written, and none is asked
-    // for while the manifest carries no signature.
+    // Only a whole script that is written counts as installed, and is recorded; a failure leaves
+    // the script and the record as they were. With a key built in, only a script signed for the
+    // manifest's version is written, none is asked for while the manifest carries no signature,
+    // and none older than the one recorded is installed. One that does not verify is told apart
+    // from one published while it was on its way by reading the manifest again.
     void download() {
         QFETCH(QByteArray, signature);
         QFETCH(QString, version);
         QFETCH(HttpReply, reply);
+        QFETCH(QString, recorded);
+        QFETCH(QString, recheck);
         QFETCH(QString, writeError);
         if (!signature.isEmpty()) {
             build("XmnKkZhM0/CRrsi2XPL2x1dvHsbcl010v82hVh9oVg4=");
         }
         platform->files[Fake::tokenFile] = "tok";
+        const QString record = platform->dataFolder() + u"/installed-script.json"_s;
+        if (!recorded.isEmpty()) {
+            platform->files[Fake::scriptFile] = "print('old')\n";
+            platform->files[record] = InstallRecord::of(recorded, "print('old')\n").encode();
+        }
+        const auto before = platform->files;
         view->startUp();
         installFrom(u"https://cdn.invalid/s.py"_s, version,
                     signature == ","_ba ? QByteArray() : signature);
@@ -270,13 +307,79 @@ private Q_SLOTS:
         if (platform->gets.size() == 4) {
             platform->answer(reply, 2);
         }
-        QTEST(platform->gets.size() == 4 ? state().statusText : afterTheClick, "status");
+        QCOMPARE(platform->gets.size() == 5, !recheck.isEmpty());
+        if (!recheck.isEmpty()) {
+            QCOMPARE(platform->gets.back().request.url, view->manifestURL);
+            platform->answer(::manifest(recheck, u"https://cdn.invalid/s.py"_s, signature));
+        }
+        QTEST(platform->gets.size() >= 4 ? state().statusText : afterTheClick, "status");
         const bool installs = state().statusText == installed;
         QCOMPARE(std::tuple(state().isWorking, state().installedScript, state().allSet),
-                 std::tuple(false, installs, installs));
-        QCOMPARE(platform->files.value(Fake::scriptFile), installs ? *reply.body : QByteArray());
+                 std::tuple(false, installs || !recorded.isEmpty(), state().installedScript));
+        auto expected = before;
+        if (installs) {
+            expected[Fake::scriptFile] = *reply.body;
+            expected[record] = InstallRecord::of(version, *reply.body).encode();
+        }
+        QCOMPARE(platform->files, expected);
         // The platform's modes: Resolve's folder may be shared, and a link the user made.
         QVERIFY(!platform->calls.contains(u"mkdir "_s + Fake::scriptsFolder + u" private"_s));
+    }
+
+    void keepsWhatTheUserChanged_data() {
+        QTest::addColumn<QByteArray>("onDisk");   // null: no script
+        QTest::addColumn<QByteArray>("recordOf"); // the script the record is of; null: no record
+        QTest::addColumn<int>("olderCopies");
+        QTest::addColumn<QString>("folderError");
+        QTest::addColumn<QStringList>("copies"); // afterwards, oldest first
+        const QByteArray mine = "print('mine')\n", old = "print('old')\n";
+        const QStringList fiveCopiesLater{u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"mine"_s};
+        QTest::newRow("no script") << QByteArray() << QByteArray() << 0 << u""_s << QStringList();
+        QTest::newRow("as installed") << old << old << 0 << u""_s << QStringList();
+        QTest::newRow("already what comes") << new_ << QByteArray() << 0 << u""_s << QStringList();
+        QTest::newRow("no record") << mine << QByteArray() << 0 << u""_s << QStringList{u"mine"_s};
+        QTest::newRow("changed since, five copies before")
+            << mine << old << 5 << u""_s << fiveCopiesLater;
+        QTest::newRow("no room for the copy")
+            << mine << QByteArray() << 0 << u"no room"_s << QStringList();
+    }
+    // A script that is neither what was installed last nor what comes is copied, readable by the
+    // user alone, into the installer's own folder under a name Resolve does not list, before it is
+    // replaced; the last five copies are kept. Without a copy, nothing is replaced.
+    void keepsWhatTheUserChanged() {
+        QFETCH(QByteArray, onDisk);
+        QFETCH(QByteArray, recordOf);
+        QFETCH(int, olderCopies);
+        QFETCH(QString, folderError);
+        const QString replaced = platform->dataFolder() + u"/replaced/"_s;
+        if (!onDisk.isNull()) {
+            platform->files[Fake::scriptFile] = onDisk;
+        }
+        if (!recordOf.isNull()) {
+            platform->files[platform->dataFolder() + u"/installed-script.json"_s] =
+                InstallRecord::of(u"1.3"_s, recordOf).encode();
+        }
+        for (int copy = 1; copy <= olderCopies; ++copy) {
+            platform->files[replaced +
+                            u"2026-01-0%1T00-00-00 ZEPH_Export_Gallery_Stills.py.txt"_s.arg(copy)] =
+                "print('%1')\n"_ba.replace("%1", QByteArray::number(copy));
+        }
+        platform->folderError = folderError;
+        installFrom(u"https://cdn.invalid/s.py"_s);
+        platform->answer(ok(new_));
+        QStringList copies;
+        const QRegularExpression name(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d-\\d\\d-\\d\\d "
+                                      "ZEPH_Export_Gallery_Stills\\.py\\.txt$"_s);
+        for (const QString& file : platform->filesIn(replaced.chopped(1))) {
+            QVERIFY2(name.match(file).hasMatch(), qPrintable(file));
+            copies << QString::fromLatin1(platform->files[replaced + file]).section(u'\'', 1, 1);
+        }
+        QTEST(copies, "copies");
+        QCOMPARE(platform->files[Fake::scriptFile], folderError.isEmpty() ? new_ : onDisk);
+        QCOMPARE(platform->calls.contains(u"mkdir "_s + Fake::scriptsFolder),
+                 folderError.isEmpty());
+        QCOMPARE(platform->calls.filter(u"write "_s + replaced).filter(u" private"_s).size(),
+                 platform->calls.filter(u"write "_s + replaced).size());
     }
 
     void probe_data() {

@@ -41,8 +41,10 @@ QString shown(const HttpReply& reply) {
     const QStringList outcomes{u"%1 “%2”"_s, u"failed: "_s, u"too large"_s, u"overdue"_s,
                                u"redirect refused"_s};
     const QString outcome = outcomes.at(int(reply.outcome)) + reply.errorDescription;
-    return reply.body ? outcome.arg(reply.statusCode).arg(QString::fromLatin1(*reply.body))
-                      : outcome;
+    const QString unframed = reply.lengthKnown ? QString() : u" (length unknown)"_s;
+    return reply.body
+               ? outcome.arg(reply.statusCode).arg(QString::fromLatin1(*reply.body)) + unframed
+               : outcome;
 }
 
 QByteArray redirectTo(const QByteArray& location) {
@@ -131,6 +133,12 @@ private Q_SLOTS:
             << Served{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\nTransfer-Encoding: chunked\r\n\r\n"
                       "5\r\nprint\r\n0\r\n\r\n"}
             << u"failed: the answer's 5 bytes are not the 100 it announced."_s << 1;
+        QTest::newRow("chunks, whole") << Served{"HTTP/1.1 200 OK\r\nTransfer-Encoding: "
+                                                 "chunked\r\n\r\n5\r\nprint\r\n0\r\n\r\n"}
+                                       << u"200 “print”"_s << 1;
+        QTest::newRow("ended by closing")
+            << Served{.answer = "HTTP/1.1 200 OK\r\n\r\nprint", .hangUp = true}
+            << u"200 “print” (length unknown)"_s << 1;
         // Every gap is shorter than the idle timeout, the whole far longer: it arrives.
         QTest::newRow("chunks cut off")
             << Served{.answer =
@@ -336,6 +344,17 @@ private Q_SLOTS:
         skipUnless(setup);
         platform->keepPrivate(home->filePath(u"z/f"_s));
         QTEST(QString::fromLatin1(shell(home->path(), ::listing)), "listing");
+    }
+
+    // The installer's own folder follows the system's rule for application data; only regular
+    // files are listed in a folder, and a link is removed, never its target.
+    void dataFolder() {
+        skipUnless("mkdir -p d/sub; printf x >d/f; ln -s f d/link");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home->filePath(u"data"_s)));
+        QCOMPARE(platform->dataFolder(), home->filePath(u"data/TestQtPlatformServices"_s));
+        QCOMPARE(platform->filesIn(home->filePath(u"d"_s)), QStringList{u"f"_s});
+        platform->removeFile(home->filePath(u"d/link"_s));
+        QCOMPARE(shell(home->path(), ::listing), "d 755|d/f 644 x|d/sub 755"_ba);
     }
 
     // Reading the token never blocks on a FIFO and never takes more than it may.

@@ -11,8 +11,8 @@
 // A scripted platform, all in this header: requests wait until the test answers them, in any
 // order; files live in memory; every call is logged, so that tests can check what happened and
 // in which order: "get URL", "run PROGRAM ARGUMENTS", "exists PATH", "read PATH", "mkdir PATH",
-// "write PATH" (both with " private" for FileAccess::OwnerOnly), "keep private PATH", "open URL",
-// "quit".
+// "write PATH" (both with " private" for FileAccess::OwnerOnly), "remove PATH", "keep private
+// PATH", "open URL", "quit".
 class FakePlatformServices final : public PlatformServices {
 public:
     struct PendingGet {
@@ -40,13 +40,31 @@ public:
     QString homeDirectory() const override {
         return home;
     }
+    QString dataFolder() const override {
+        return home + QStringLiteral("/.local/share/zeph");
+    }
     bool exists(const QString& path) const override {
         calls << QStringLiteral("exists ") + path;
         return files.contains(path);
     }
     std::optional<QByteArray> readFile(const QString& path, qint64 maxBytes) const override {
         calls << QStringLiteral("read ") + path;
-        return files[path].size() <= maxBytes ? std::optional(files[path]) : std::nullopt;
+        const auto file = files.constFind(path);
+        return file != files.cend() && file->size() <= maxBytes ? std::optional(*file)
+                                                                : std::nullopt;
+    }
+    QStringList filesIn(const QString& folder) const override {
+        QStringList names;
+        for (const QString& path : files.keys()) {
+            if (path.startsWith(folder + u'/')) {
+                names << path.mid(folder.size() + 1);
+            }
+        }
+        return names;
+    }
+    void removeFile(const QString& path) override {
+        calls << QStringLiteral("remove ") + path;
+        files.remove(path);
     }
     FileStatus createFolder(const QString& path, FileAccess access) override {
         calls << QStringLiteral("mkdir ") + path + note(access);
