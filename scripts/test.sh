@@ -12,11 +12,12 @@ scripts/install-dependencies.sh
 # never looks up a host name.
 here_manifest=-DZEPH_MANIFEST_URL=http://127.0.0.1:47813/latest.json
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_BENCH=ON "$here_manifest"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_BENCH=ON -DZEPH_WERROR=ON "$here_manifest"
 cmake --build build --parallel
 ctest --test-dir build --output-on-failure --parallel 2
 
-cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_SANITIZE=ON "$here_manifest" \
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZEPH_SANITIZE=ON -DZEPH_WERROR=ON \
+    "$here_manifest" \
     -DCMAKE_CXX_COMPILER=clang++
 cmake --build build-sanitize --parallel
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \

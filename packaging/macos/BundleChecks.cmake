@@ -22,14 +22,20 @@ function(zeph_run_paths out load_commands loader)
 endfunction()
 
 # Appends to `out` what keeps `binary` from loading on another Mac: each library that `linked`
-# (`otool -L`) names that is neither the system's nor one of the bundle's `contents`, and a
-# minimum macOS in `load_commands` (`otool -l`: LC_BUILD_VERSION's minos, or an older binary's
-# LC_VERSION_MIN_MACOSX) above `target`. An @rpath is looked up in the binary's run paths, then
+# (`otool -L`) names that is neither the system's nor one of the bundle's `contents`, a run path
+# (LC_RPATH) named twice, and a minimum macOS in `load_commands` (`otool -l`: LC_BUILD_VERSION's
+# minos, or an older binary's LC_VERSION_MIN_MACOSX) above `target`. An @rpath is looked up in the binary's run paths, then
 # in the executable's. A path through a linked folder counts as missing.
 function(zeph_binary_problems out binary linked load_commands executable_run_paths contents
          target)
     set(problems ${${out}})
     get_filename_component(loader "${binary}" DIRECTORY)
+    string(REGEX MATCHALL "\n *path [^\n]*" named_run_paths "${load_commands}")
+    set(distinct_run_paths ${named_run_paths})
+    list(REMOVE_DUPLICATES distinct_run_paths)
+    if(NOT distinct_run_paths STREQUAL named_run_paths)
+        list(APPEND problems "${binary} names a run path twice, which dyld refuses from macOS 15.4")
+    endif()
     zeph_run_paths(run_paths "${load_commands}" "${loader}")
     list(APPEND run_paths ${executable_run_paths})
     string(REGEX MATCHALL "\n\t[^\n]+ \\(compatibility version[^\n]*" entries "${linked}")

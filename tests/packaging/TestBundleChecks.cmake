@@ -1,7 +1,8 @@
 # The bundle checks over otool's output, run with `cmake -P`: an executable and its QtCore as
 # macdeployqt leaves them with Qt 6.8, then with Intel Homebrew's libsodium still linked, no run
 # path into the executable's bundle (QtCore finds itself from its own folder) and both built for
-# macOS 14. INFO_PLIST: the Info.plist the build made.
+# macOS 14, with Apple-silicon Homebrew's libintl linked too and a run path named twice. INFO_PLIST:
+# the Info.plist the build made.
 include(${CMAKE_CURRENT_LIST_DIR}/../../packaging/macos/BundleChecks.cmake)
 
 set(core Frameworks/QtCore.framework/Versions/A/QtCore)
@@ -46,11 +47,14 @@ file(READ "${INFO_PLIST}" plist)
 check("Info.plist names the icon “ZEPHInstaller.icns”, missing from Resources")
 list(APPEND contents Resources/ZEPHInstaller.icns)
 check("")
-string(REPLACE "\t/usr" "\t/usr/local/lib/libsodium.26.dylib (compatibility version 29.0.0)\n\t/usr"
-       linked "${linked}")
-string(REGEX REPLACE "minos 13.5.*" "minos 14.0" commands "${commands}")
+string(REPLACE "\t/usr" "\t/usr/local/lib/libsodium.26.dylib (compatibility version 29.0.0)
+\t/opt/homebrew/lib/libintl.8.dylib (compatibility version 13.0.0)\n\t/usr" linked "${linked}")
+set(twice "\n         path @loader_path/../Lib (offset 12)")
+string(REGEX REPLACE "minos 13.5.*" "minos 14.0${twice}${twice}" commands "${commands}")
 string(REPLACE "12.0" "14.0" core_commands "${core_commands}")
 set(unresolved "loads @rpath/QtCore.framework/Versions/A/QtCore, which is not in the bundle")
-check("MacOS/ZEPHInstaller_macOS ${unresolved};MacOS/ZEPHInstaller_macOS loads /usr/local/lib/\
-libsodium.26.dylib, which is not in the bundle;MacOS/ZEPHInstaller_macOS needs macOS 14.0, above \
+check("MacOS/ZEPHInstaller_macOS names a run path twice, which dyld refuses from macOS 15.4;\
+MacOS/ZEPHInstaller_macOS ${unresolved};MacOS/ZEPHInstaller_macOS loads /usr/local/lib/\
+libsodium.26.dylib, which is not in the bundle;MacOS/ZEPHInstaller_macOS loads /opt/homebrew/lib/\
+libintl.8.dylib, which is not in the bundle;MacOS/ZEPHInstaller_macOS needs macOS 14.0, above \
 13.5;${core} needs macOS 14.0, above 13.5")
