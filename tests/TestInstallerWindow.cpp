@@ -226,6 +226,7 @@ private Q_SLOTS:
     void fitsTheScreen() {
         showOn({});
         auto* scroller = window->findChild<QScrollArea*>();
+        QVERIFY(window->frameGeometry().height() <= window->screen()->availableGeometry().height());
         QTRY_COMPARE(scroller->verticalScrollBar()->isVisible(),
                      window->frameGeometry().height() ==
                          window->screen()->availableGeometry().height());
