@@ -109,7 +109,8 @@ private Q_SLOTS:
             u"the script address must be an absolute https:// address (plain http:// only to this "
             "machine): installers download a script from nowhere else."_s);
         QTest::newRow("http to this machine, not elsewhere")
-            << sign + u"--version 1 --script-url http://127.0.0.1:47813/s.py script.py && "_s +
+            << sign +
+                   u"--version 1 --script-url http://127.0.0.1:47813/s.py script.py || exit 7; "_s +
                    sign + u"--version 1 --script-url http://example.com/s.py script.py"_s
             << address;
         QTest::newRow("an address installers cannot read")
