@@ -66,6 +66,10 @@ private Q_SLOTS:
                "was kept."_s;
         QTest::newRow("the public key of a secret key file")
             << u"$ZEPH public-key secret.key | cmp - public.key && echo same"_s << u"0 same"_s;
+        // Output that cannot be written is a failure, not a result that a script would take.
+        QTest::newRow("a public key printed nowhere")
+            << u"$ZEPH public-key secret.key >/dev/full"_s
+            << u"1 zeph-sign: cannot write to standard output: No space left on device"_s;
         QTest::newRow("an old secret key upgraded in place")
             << oldKey + u"p=$($ZEPH upgrade-key old.key) && echo $p $($ZEPH public-key old.key) "
                         "$(ls -l old.key | cut -c1-10)"_s
