@@ -1,5 +1,7 @@
 #include "ReleaseRules.h"
 
+#include "ScriptSignature.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -89,4 +91,32 @@ std::optional<std::strong_ordering> ReleaseRules::compareVersions(QStringView le
 
 bool ReleaseRules::isDottedVersion(QStringView version) {
     return numbersOf(version).has_value();
+}
+
+std::optional<ReleaseRules::Breach> ReleaseRules::firstBreach(const QString& version,
+                                                              const QString& scriptAddress,
+                                                              QByteArrayView script,
+                                                              bool plainHttpHere) {
+    // Checked before the dotted numbers, which a line feed breaks too, for it has a reason of its
+    // own: a signature must not be re-split between version and script.
+    if (!ScriptSignature::isSignable(version)) {
+        return Breach::LineFeedInVersion;
+    }
+    if (!isDottedVersion(version)) {
+        return Breach::VersionNotDotted;
+    }
+    const QUrl address(scriptAddress, QUrl::StrictMode);
+    if (!address.isValid() || !isTrustedScriptAddress(address, plainHttpHere)) {
+        return Breach::UntrustedScriptAddress;
+    }
+    if (script.isEmpty()) {
+        return Breach::EmptyScript;
+    }
+    if (script.size() > maxScriptBytes) {
+        return Breach::ScriptTooLarge;
+    }
+    if (looksLikeWebPage(script)) {
+        return Breach::ScriptIsWebPage;
+    }
+    return std::nullopt;
 }

@@ -14,8 +14,9 @@
 // refused.
 namespace ReleaseRules {
 
-// A script is read only up to this many bytes.
+// A script is read only up to this many bytes, a manifest up to this many.
 inline constexpr qint64 maxScriptBytes = 64 * 1024 * 1024;
+inline constexpr qint64 maxManifestBytes = 1024 * 1024;
 
 // 127.0.0.0/8, "localhost" or ::1: this machine.
 bool isLoopbackHost(const QString& host);
@@ -33,5 +34,21 @@ bool looksLikeWebPage(QByteArrayView body);
 // ("1.4" is "1.4.0"). Nothing when either is not made of dotted numbers.
 std::optional<std::strong_ordering> compareVersions(QStringView left, QStringView right);
 bool isDottedVersion(QStringView version);
+
+// The rule a release breaks, for the release tool to name.
+enum class Breach {
+    LineFeedInVersion,
+    VersionNotDotted,
+    UntrustedScriptAddress,
+    EmptyScript,
+    ScriptTooLarge,
+    ScriptIsWebPage,
+};
+
+// The first rule that a release of `script` as `version`, downloaded from `scriptAddress` (the
+// manifest's text), breaks; nothing when an installer would take it. `plainHttpHere` is as for
+// isTrustedScriptAddress.
+std::optional<Breach> firstBreach(const QString& version, const QString& scriptAddress,
+                                  QByteArrayView script, bool plainHttpHere);
 
 } // namespace ReleaseRules
