@@ -24,8 +24,6 @@ constexpr auto scriptIdleTimeout = 30s;
 // A server that drips bytes just often enough to beat the idle timeout must not hold the
 // installer busy for ever.
 constexpr auto scriptDownloadDeadline = 5min;
-constexpr qint64 mebibyte = 1024 * 1024;
-constexpr qint64 manifestMaxBytes = 1 * mebibyte;
 // `python3 --version` answers at once; a child still running after this is not a usable Python.
 constexpr auto pythonProbeTimeout = 10s;
 
@@ -153,9 +151,9 @@ void ContentView::fetchManifest() {
     fields.manifestScriptURL.reset();
     fields.manifestSignature.reset();
     // Fetches may overlap: each applies its own answer when it arrives, the last one wins.
-    platform.get(
-        {manifestURL, manifestIdleTimeout, manifestMaxBytes, manifestDeadline, staysSecure}, this,
-        [this](const HttpReply& reply) { applyManifestReply(reply); });
+    platform.get({manifestURL, manifestIdleTimeout, ReleaseRules::maxManifestBytes,
+                  manifestDeadline, staysSecure},
+                 this, [this](const HttpReply& reply) { applyManifestReply(reply); });
     Q_EMIT changed();
 }
 
@@ -309,8 +307,9 @@ void ContentView::failInstall(const QString& message) {
 void ContentView::recheckManifest(const QString& capturedVersion,
                                   const QString& capturedSignature) {
     platform.get(
-        {manifestURL, manifestIdleTimeout, manifestMaxBytes, manifestDeadline, staysSecure}, this,
-        [this, capturedVersion, capturedSignature](const HttpReply& reply) {
+        {manifestURL, manifestIdleTimeout, ReleaseRules::maxManifestBytes, manifestDeadline,
+         staysSecure},
+        this, [this, capturedVersion, capturedSignature](const HttpReply& reply) {
             const auto decoding = reply.outcome == HttpReply::Outcome::Answered && reply.body
                                       ? ResolveManifest::decode(*reply.body)
                                       : ResolveManifest::Decoding{};
@@ -329,7 +328,7 @@ void ContentView::recheckManifest(const QString& capturedVersion,
 
 std::optional<InstallRecord> ContentView::readInstallRecord() const {
     const auto bytes = platform.readFile(QDir(platform.dataFolder()).filePath(installRecordName),
-                                         manifestMaxBytes);
+                                         ReleaseRules::maxManifestBytes);
     return bytes ? InstallRecord::decode(*bytes) : std::nullopt;
 }
 
