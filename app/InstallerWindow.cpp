@@ -33,7 +33,8 @@ constexpr QMargins sectionMargins{9, 4, 9, 7};
 // The token field holds whatever is typed or pasted; saving refuses what cannot be loaded.
 constexpr int tokenFieldLimit = 16 * 1024 * 1024;
 // The role assistive technology is told a widget plays, where it is not the one Qt gives its
-// class: the status line is the window's status bar, which a screen reader reads on request.
+// class: the status line is the window's status bar, which a screen reader reads on request, and
+// on Qt 6.4 the announcements come from a notification, which it speaks as it shows.
 constexpr char accessibleRole[] = "zephAccessibleRole";
 
 QAccessibleInterface* withAccessibleRole(const QString&, QObject* object) {
@@ -319,10 +320,10 @@ void InstallerWindow::announceStatus(const QString& statusText) {
 
 // Qt moves the focus off a control it disables to the next one, which may be disabled next: a
 // screen reader would announce each in turn, and the focus would end on nothing. Instead the
-// focus waits on the window, named after the application, while the work that disabled its
-// control goes on and its progress is announced, and goes back to
-// that control when it is enabled again; if it is still disabled once nothing is at work, the
-// focus goes on to the next control that can take it.
+// focus waits on the window, which a screen reader names after the application, while the work
+// that disabled its control goes on and its progress is announced, and goes back to that control
+// when it is enabled again; if it is still disabled once nothing is at work, the focus goes on to
+// the next control that can take it.
 void InstallerWindow::enableKeepingFocus(std::initializer_list<std::pair<QWidget*, bool>> controls,
                                          bool working) {
     for (const auto& [control, enabled] : controls) {
