@@ -2,6 +2,8 @@
 
 #include "WrappingLabel.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFrame>
 #include <QGroupBox>
@@ -30,6 +32,19 @@ constexpr int buttonSpacing = 12;
 constexpr QMargins sectionMargins{9, 4, 9, 7};
 // The token field holds whatever is typed or pasted; saving refuses what cannot be loaded.
 constexpr int tokenFieldLimit = 16 * 1024 * 1024;
+// The role assistive technology is told a widget plays, where it is not the one Qt gives its
+// class: the status line is the window's status bar, which a screen reader reads on request, and
+// on Qt 6.4 the announcements come from a notification, which it speaks as it shows.
+constexpr char accessibleRole[] = "zephAccessibleRole";
+
+QAccessibleInterface* withAccessibleRole(const QString&, QObject* object) {
+    const QVariant role = object->property(accessibleRole);
+    if (!role.isValid() || !object->isWidgetType()) {
+        return nullptr;
+    }
+    return new QAccessibleWidget(static_cast<QWidget*>(object),
+                                 static_cast<QAccessible::Role>(role.toInt()));
+}
 
 template <class Widget> Widget* named(const QString& name, Widget* widget) {
     widget->setObjectName(name);
@@ -45,7 +60,8 @@ StyledLabel* badge(const QString& name, const QString& text, Tone tone = Tone::G
     return named(name, new StyledLabel(text, Style::Body, tone));
 }
 
-// An untitled group box whose rows are `spacing` apart: its title is its first row.
+// An untitled group box whose rows are `spacing` apart: its title is its first row, and the name a
+// screen reader gives the section.
 QVBoxLayout* addSection(QVBoxLayout* rows, int spacing) {
     auto* box = new QGroupBox;
     auto* section = new QVBoxLayout(box);
@@ -58,6 +74,7 @@ QVBoxLayout* addSection(QVBoxLayout* rows, int spacing) {
 // The section's title, then `trailing` drawn at the far end of the row, in the room left.
 template <class Label>
 Label* addTitleRow(QVBoxLayout* section, const QString& title, Label* trailing) {
+    section->parentWidget()->setAccessibleName(title);
     auto* row = new QHBoxLayout;
     row->addWidget(new StyledLabel(title, Style::Headline, Tone::Primary));
     row->addWidget(trailing, 1);
@@ -84,13 +101,23 @@ void addButtonRow(QVBoxLayout* section, std::initializer_list<QPushButton*> butt
     section->addLayout(row);
 }
 
+// What a screen reader says after a control's name: what the control acts on, where its name
+// does not say, and the state of its section as the section shows it.
+void describe(QWidget* control, QStringList parts) {
+    parts.removeAll(QString());
+    control->setAccessibleDescription(parts.join(u'\n'));
+}
+
 } // namespace
 
 // Built from the top down, which is also the order Tab moves in. The content scrolls only on a
 // screen too short for it; elsewhere the scroll area, without a frame, shows nothing of its own.
 InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
-    : QWidget(parent)
+    : QMainWindow(parent)
     , view(platform) {
+    // The title bar, and assistive technology, name the window after the application.
+    setWindowTitle(QGuiApplication::applicationDisplayName());
+    QAccessible::installFactory(&withAccessibleRole);
     auto* content = new QWidget;
     auto* rows = new QVBoxLayout(content);
     rows->setContentsMargins(padding, padding, padding, padding);
@@ -120,8 +147,7 @@ InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
                                Style::Footnote, Tone::Secondary));
 
     QVBoxLayout* script = addSection(rows, 10);
-    scriptBadge =
-        addTitleRow(script, tr("Resolve Script"), badge(u"scriptBadge"_s, tr("Installed ✅")));
+    scriptBadge = addTitleRow(script, tr("Resolve Script"), badge(u"scriptBadge"_s, {}));
     addText(script, tr("Installs the latest script into Resolve’s Scripts folder."), Style::Body,
             Tone::Secondary);
     addButtonRow(
@@ -130,10 +156,11 @@ InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
     script->addWidget(scriptPath = stateText(u"scriptPath"_s, Tone::Secondary, 2, Style::Footnote));
 
     QVBoxLayout* token = addSection(rows, 10);
-    tokenBadge = addTitleRow(token, tr("Resolve API Token"), badge(u"tokenBadge"_s, tr("Saved ✅")));
-    addText(token, tr("Copy it from Lumerra → Account → Resolve API Token"), Style::Body,
-            Tone::Secondary);
+    tokenBadge = addTitleRow(token, tr("Resolve API Token"), badge(u"tokenBadge"_s, {}));
+    const QString tokenHint = tr("Copy it from Lumerra → Account → Resolve API Token");
+    addText(token, tokenHint, Style::Body, Tone::Secondary);
     token->addWidget(tokenField = new QLineEdit);
+    tokenField->setAccessibleDescription(tokenHint);
     tokenField->setPlaceholderText(tr("Paste token here…"));
     tokenField->setAccessibleName(tr("Resolve API Token"));
     tokenField->setMaxLength(tokenFieldLimit);
@@ -142,7 +169,7 @@ InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
     token->addWidget(tokenPath = stateText(u"tokenPath"_s, Tone::Secondary, 2, Style::Footnote));
 
     QVBoxLayout* finish = addSection(rows, 10);
-    finishBadge = addTitleRow(finish, tr("Finish"), badge(u"finishBadge"_s, tr("All set ✅")));
+    finishBadge = addTitleRow(finish, tr("Finish"), badge(u"finishBadge"_s, {}));
     addText(finish, tr("Restart DaVinci Resolve, then run:"), Style::Body, Tone::Secondary);
     addText(finish, tr("Workspace → Scripts → Utility → ZEPH_Export_Gallery_Stills"),
             Style::Callout, Tone::Secondary);
@@ -159,6 +186,14 @@ InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
 
     rows->addStretch();
     rows->addWidget(statusLine = stateText(u"statusLine"_s, Tone::Secondary, 4, Style::Footnote));
+    statusLine->setProperty(accessibleRole, QAccessible::StatusBar);
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+    // Outside any layout and of no size: it draws nothing and takes no click.
+    announcement = new QWidget(this);
+    announcement->setProperty(accessibleRole, QAccessible::Notification);
+    announcement->setGeometry({});
+    announcement->hide();
+#endif
 
     scroller = new QScrollArea;
     scroller->setFrameShape(QFrame::NoFrame);
@@ -166,16 +201,9 @@ InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
     scroller->setFocusPolicy(Qt::NoFocus);
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroller->setWidgetResizable(true);
-    // The content is measured as soon as it is set: the marks that only a state shows are hidden
-    // until then, so that the emoji in them does not load its font before the window is painted.
-    for (QLabel* mark : {scriptBadge, tokenBadge, finishBadge}) {
-        mark->hide();
-    }
     scroller->setWidget(content);
     content->installEventFilter(this);
-    auto* window = new QVBoxLayout(this);
-    window->setContentsMargins({});
-    window->addWidget(scroller);
+    setCentralWidget(scroller);
     // Tab scrolls the control it reaches into view by itself; the focus given back after work,
     // or at the window's opening, is brought into view here.
     connect(qApp, &QApplication::focusChanged, this,
@@ -213,11 +241,14 @@ void InstallerWindow::showState() {
     pythonStatus->setTone(state.pythonInstalled ? Tone::Secondary : Tone::Orange);
     pythonHint->setHidden(state.pythonInstalled);
 
-    scriptBadge->setHidden(!state.installedScript);
+    // The marks are always there, empty until a state shows them: a screen reader that has read
+    // the window once goes on seeing a label Qt 6.4 shows later as hidden. Empty, they also keep
+    // the emoji's font from loading as the content is measured, before the window is painted.
+    scriptBadge->setText(state.installedScript ? tr("Installed ✅") : QString());
     install->setText(state.installedScript ? tr("Update Script") : tr("Install Script"));
     scriptPath->setDisplayedText(view.scriptFileURL());
 
-    tokenBadge->setHidden(!state.savedToken);
+    tokenBadge->setText(state.savedToken ? tr("Saved ✅") : QString());
     // Only a token that did not come from the field is drawn back into it: what is typed stays
     // where the user's cursor and selection are.
     if (tokenField->text() != state.token) {
@@ -225,9 +256,10 @@ void InstallerWindow::showState() {
     }
     tokenPath->setDisplayedText(view.tokenFileURL());
 
-    finishBadge->setHidden(!state.allSet);
+    finishBadge->setText(state.allSet ? tr("All set ✅") : QString());
     finishHint->setHidden(state.allSet);
     statusLine->setDisplayedText(state.statusText);
+    describeControls();
 
     enableKeepingFocus({{refresh, idle},
                         {installPython, idle && !state.pythonInstalled},
@@ -241,13 +273,57 @@ void InstallerWindow::showState() {
                         {closeButton, idle && state.allSet}},
                        state.isWorking);
     fitToScreen();
+    // Last: a screen reader stops speaking when the focus moves, and the focus may just have.
+    announceStatus(state.statusText);
+}
+
+// The texts as their labels show them, cut where the labels cut them.
+void InstallerWindow::describeControls() {
+    describe(refresh, {manifestVersion->accessibleName(), manifestStatus->accessibleName()});
+    const QString python = pythonBadge->text();
+    describe(installPython, {python, pythonStatus->accessibleName()});
+    describe(recheck,
+             {tr("Checks whether Python can be started."), python, pythonStatus->accessibleName()});
+    for (QPushButton* control : {install, openScripts}) {
+        describe(control, {scriptBadge->text(), scriptPath->accessibleName()});
+    }
+    for (QPushButton* control : {save, openToken}) {
+        describe(control, {tokenBadge->text(), tokenPath->accessibleName()});
+    }
+    describe(checkStatus,
+             {tr("Checks Python, the script and the token again."), finishBadge->text()});
+    describe(closeButton, {finishHint->isHidden() ? QString() : finishHint->text()});
+}
+
+// Each new text of the status line, progress and outcome alike, is handed to assistive technology
+// once, as the line shows it: a screen reader does not speak a label whose text changes.
+void InstallerWindow::announceStatus(const QString& statusText) {
+    if (statusText == announcedStatus) {
+        return;
+    }
+    announcedStatus = statusText;
+    // Until the window shows, there is no one to tell: the line is read with the window.
+    if (!statusLine->isVisible()) {
+        return;
+    }
+    const QString shown = statusLine->accessibleName();
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    QAccessibleAnnouncementEvent announcement(statusLine, shown);
+    QAccessible::updateAccessibility(&announcement);
+#else
+    // Qt 6.4 has no announcement; Orca speaks a notification, role and name, when it shows.
+    announcement->setAccessibleName(shown);
+    announcement->hide();
+    announcement->show();
+#endif
 }
 
 // Qt moves the focus off a control it disables to the next one, which may be disabled next: a
 // screen reader would announce each in turn, and the focus would end on nothing. Instead the
-// focus waits on the window while the work that disabled its control goes on, and goes back to
-// that control when it is enabled again; if it is still disabled once nothing is at work, the
-// focus goes on to the next control that can take it.
+// focus waits on the window, which a screen reader names after the application, while the work
+// that disabled its control goes on and its progress is announced, and goes back to that control
+// when it is enabled again; if it is still disabled once nothing is at work, the focus goes on to
+// the next control that can take it.
 void InstallerWindow::enableKeepingFocus(std::initializer_list<std::pair<QWidget*, bool>> controls,
                                          bool working) {
     for (const auto& [control, enabled] : controls) {
@@ -309,7 +385,7 @@ void InstallerWindow::fitToScreen() {
 // that the window system reports, such as restoring a minimised window, is the same content
 // coming back and does not.
 void InstallerWindow::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
+    QMainWindow::showEvent(event);
     if (!event->spontaneous()) {
         startUpAfterPaint = true;
     }
@@ -325,7 +401,7 @@ bool InstallerWindow::eventFilter(QObject* watched, QEvent* event) {
         startUpAfterPaint = false;
         QTimer::singleShot(0, &view, &ContentView::startUp);
     }
-    return QWidget::eventFilter(watched, event);
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // Outside a dialog nothing makes Return click the default button, so the window does: Return
@@ -336,6 +412,6 @@ void InstallerWindow::keyPressEvent(QKeyEvent* event) {
     if (isReturn && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         closeButton->click();
     } else {
-        QWidget::keyPressEvent(event);
+        QMainWindow::keyPressEvent(event);
     }
 }

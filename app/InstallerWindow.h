@@ -2,8 +2,8 @@
 
 #include "ContentView.h"
 
+#include <QMainWindow>
 #include <QPointer>
-#include <QWidget>
 
 #include <utility>
 
@@ -15,8 +15,9 @@ class StyledLabel;
 class WrappingLabel;
 
 // One installer window over its own ContentView: the header, five sections and the status line,
-// laid out once, then drawn from the view's state by showState() whenever it changes.
-class InstallerWindow : public QWidget {
+// laid out once, then drawn from the view's state by showState() whenever it changes. A main
+// window, so that assistive technology sees a frame named after the application.
+class InstallerWindow : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -32,6 +33,8 @@ private:
     // A push button that calls `action` on the view.
     QPushButton* button(const QString& title, void (ContentView::*action)());
     void showState();
+    void describeControls();
+    void announceStatus(const QString& statusText);
     void enableKeepingFocus(std::initializer_list<std::pair<QWidget*, bool>> controls,
                             bool working);
     void fitToScreen();
@@ -61,6 +64,12 @@ private:
     QPushButton* closeButton = nullptr;
     QLabel* finishHint = nullptr;
     WrappingLabel* statusLine = nullptr;
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
+    // Shown afresh with each announcement: a screen reader speaks a notification as it appears.
+    QWidget* announcement = nullptr;
+#endif
+    // The status text last announced, so that a redraw of the same text is not spoken again.
+    QString announcedStatus;
     // The control that had the focus when the work under way disabled it.
     QPointer<QWidget> focusToRestore;
     // What the height was last fitted to: the line count of each text, 0 when hidden, and the

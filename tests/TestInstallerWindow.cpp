@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -34,6 +35,18 @@ class TestInstallerWindow : public QObject {
 
     std::unique_ptr<Fake> fake;
     std::unique_ptr<InstallerWindow> window;
+    // What a screen reader is handed to speak, in order; on Qt 6.4, each time the notification
+    // shows, its name (the bridge tells a screen reader that it is showing).
+    QStringList heard;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QAccessibleInterface* shown = event->type() == QEvent::Show
+                                                ? QAccessible::queryAccessibleInterface(watched)
+                                                : nullptr;
+        if (shown && shown->role() == QAccessible::Notification) {
+            heard << shown->text(QAccessible::Name);
+        }
+        return false;
+    }
 
     // "script" and "token" on disk, "no Python" to be found; "manifest": answered once shown.
     void showOn(const QString& machine) {
@@ -69,6 +82,8 @@ class TestInstallerWindow : public QObject {
 
 private Q_SLOTS:
     void init() {
+        QApplication::setApplicationDisplayName(u"ZEPH Installer"_s);
+        qApp->installEventFilter(this);
         window.reset();
         fake = std::make_unique<Fake>();
         window = std::make_unique<InstallerWindow>(*fake);
@@ -112,13 +127,37 @@ private Q_SLOTS:
             const QString name = control->objectName();
             if (control->isVisibleTo(window.get()) && name.contains(u"Hint"_s)) {
                 marks << name;
-            } else if (control->isVisibleTo(window.get()) && name.contains(u"Badge"_s)) {
+            } else if (name.contains(u"Badge"_s)) { // always shown, so that screen readers see it
+                QVERIFY(control->isVisibleTo(window.get()));
                 marks << qobject_cast<QLabel*>(control)->text();
             }
         }
         QCOMPARE(fake->calls.first(), u"get " ZEPH_MANIFEST_URL ""_s);
         QTEST(disabled.join(u", "_s), "disabled");
+        marks.removeAll(QString());
         QTEST(marks.join(u", "_s), "marks");
+    }
+
+    // What a screen reader finds: the window named after the application, named sections,
+    // controls that tell what they act on and their section's state, and a status bar.
+    void accessibilityTree() {
+        showOn(u"token manifest"_s);
+        const auto seen = &QAccessible::queryAccessibleInterface;
+        QCOMPARE(seen(window.get())->role(), QAccessible::Window);
+        QCOMPARE(seen(window.get())->text(QAccessible::Name), u"ZEPH Installer"_s);
+        QStringList sections;
+        for (QGroupBox* section : window->findChildren<QGroupBox*>()) {
+            sections << seen(section)->text(QAccessible::Name);
+        }
+        QCOMPARE(sections.join(u", "_s),
+                 u"Script version, Python, Resolve Script, Resolve API Token, Finish"_s);
+        QCOMPARE(seen(button(u"Re-check"_s))->text(QAccessible::Description),
+                 u"Checks whether Python can be started.\nDetected\nPython 3.12.1"_s);
+        QCOMPARE(seen(button(u"Open Token File"_s))->text(QAccessible::Description),
+                 u"Saved ✅\n/home/tester/.zeph/resolve_token.txt"_s);
+        QCOMPARE(seen(field())->text(QAccessible::Description),
+                 u"Copy it from Lumerra → Account → Resolve API Token"_s);
+        QCOMPARE(seen(text(u"statusLine"_s))->role(), QAccessible::StatusBar);
     }
 
     void returnKey_data() {
@@ -140,29 +179,40 @@ private Q_SLOTS:
     }
 
     // The window opens with the token field focused. Space on "Install Script" disables every
-    // control while the script downloads: the focus waits on the window meanwhile, announcing no
-    // control, and comes back when it ends.
-    void focusComesBackAfterTheWork() {
+    // control while the script downloads: the focus waits on the window, which a screen reader
+    // names, and comes back when the work ends. Each new text of the status line, progress and
+    // outcome alike, is announced once, as the line shows it, after the focus has moved.
+    void whileTheWorkRuns() {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+        QSKIP("Qt 6.8 hands an announcement to the platform's bridge, which offscreen has not");
+#endif
         showOn(u"manifest"_s);
         QCOMPARE(QApplication::focusWidget(), field());
         QPushButton* install = button(u"Install Script"_s);
         install->setFocus();
-        QStringList focused;
+        heard.clear();
         QObject watcher;
-        connect(qApp, &QApplication::focusChanged, &watcher, [&focused](QWidget*, QWidget* now) {
-            focused << QString::fromLatin1(now ? now->metaObject()->className() : "none") +
-                           (now ? now->property("text").toString() : QString());
+        connect(qApp, &QApplication::focusChanged, &watcher, [this](QWidget*, QWidget* now) {
+            heard << QAccessible::queryAccessibleInterface(now)->text(QAccessible::Name);
         });
-        QTest::keyClick(install, Qt::Key_Space);
-        fake->answer({HttpReply::Outcome::Failed, u"refused"_s, 0, std::nullopt});
-        QCOMPARE(focused, QStringList({u"InstallerWindow"_s, u"QPushButtonInstall Script"_s}));
+        for (const int status : {404, 200}) {
+            QTest::keyClick(install, Qt::Key_Space);
+            fake->answer({HttpReply::Outcome::Answered, {}, status, "print()\n"});
+            fake->writeError = u"the disk is full "_s.repeated(100);
+        }
+        QTest::keyClicks(field(), u"tok"_s); // a change that leaves the status line as it is
+        const QString downloading = u"Downloading script v1.4.2…"_s;
+        QCOMPARE(heard, QStringList({u"ZEPH Installer"_s, downloading, u"Install Script"_s,
+                                     u"Error downloading script: the server answered with HTTP "
+                                     "status 404."_s,
+                                     u"ZEPH Installer"_s, downloading, u"Install Script"_s,
+                                     text(u"statusLine"_s)->accessibleName()}));
     }
 
     // The token field: typing in the middle leaves the cursor there, screen readers, dictation and
     // password managers set its text without a keystroke, and a pasted token is never cut.
     void tokenField() {
         showOn(u"token"_s);
-        QCOMPARE(field()->accessibleName(), u"Resolve API Token"_s);
         QTest::keyClick(field(), Qt::Key_Left);
         QTest::keyClicks(field(), u"XY"_s);
         QCOMPARE(field()->text(), u"toXYk"_s);

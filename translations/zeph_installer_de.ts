@@ -31,7 +31,6 @@
         <source>Close is enabled once Python is detected, the script is installed, and the token is saved.</source>
         <translation>„Schließen“ ist verfügbar, sobald Python erkannt, das Skript installiert und das Token gespeichert ist.</translation>
     </message>
-
     <message>
         <source>Lumerra × Resolve Installer</source>
         <translation>Lumerra × Resolve – Installationsprogramm</translation>
@@ -40,7 +39,6 @@
         <source>Installs the Resolve script and saves your token. No Terminal.</source>
         <translation>Installiert das Resolve-Skript und speichert Ihr Token. Kein Terminal nötig.</translation>
     </message>
-
     <message>
         <source>Python</source>
         <translation>Python</translation>
@@ -65,7 +63,6 @@
         <source>Required</source>
         <translation>Erforderlich</translation>
     </message>
-
     <message>
         <source>Resolve Script</source>
         <translation>Resolve-Skript</translation>
@@ -90,7 +87,6 @@
         <source>Update Script</source>
         <translation>Skript aktualisieren</translation>
     </message>
-
     <message>
         <source>Resolve API Token</source>
         <translation>Resolve-API-Token</translation>
@@ -115,7 +111,6 @@
         <source>Paste token here…</source>
         <translation>Token hier einfügen…</translation>
     </message>
-
     <message>
         <source>Script version</source>
         <translation>Skriptversion</translation>
@@ -124,12 +119,28 @@
         <source>Refresh version</source>
         <translation>Version neu laden</translation>
     </message>
+    <message>
+        <source>Checks whether Python can be started.</source>
+        <translation>Prüft, ob sich Python starten lässt.</translation>
+    </message>
+    <message>
+        <source>Checks Python, the script and the token again.</source>
+        <translation>Prüft Python, das Skript und das Token erneut.</translation>
+    </message>
 </context>
 <context>
     <name>ZEPHInstallerApp</name>
     <message>
         <source>New Window</source>
         <translation>Neues Fenster</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Ablage</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
 </context>
 </TS>

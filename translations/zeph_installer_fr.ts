@@ -31,7 +31,6 @@
         <source>Close is enabled once Python is detected, the script is installed, and the token is saved.</source>
         <translation>«&#xa0;Fermer&#xa0;» devient disponible une fois Python détecté, le script installé et le jeton enregistré.</translation>
     </message>
-
     <message>
         <source>Lumerra × Resolve Installer</source>
         <translation>Programme d’installation Lumerra × Resolve</translation>
@@ -40,7 +39,6 @@
         <source>Installs the Resolve script and saves your token. No Terminal.</source>
         <translation>Installe le script Resolve et enregistre votre jeton. Sans passer par le Terminal.</translation>
     </message>
-
     <message>
         <source>Python</source>
         <translation>Python</translation>
@@ -65,7 +63,6 @@
         <source>Required</source>
         <translation>Requis</translation>
     </message>
-
     <message>
         <source>Resolve Script</source>
         <translation>Script Resolve</translation>
@@ -90,7 +87,6 @@
         <source>Update Script</source>
         <translation>Mettre à jour le script</translation>
     </message>
-
     <message>
         <source>Resolve API Token</source>
         <translation>Jeton d’API Resolve</translation>
@@ -115,7 +111,6 @@
         <source>Paste token here…</source>
         <translation>Collez le jeton ici…</translation>
     </message>
-
     <message>
         <source>Script version</source>
         <translation>Version du script</translation>
@@ -124,12 +119,28 @@
         <source>Refresh version</source>
         <translation>Actualiser la version</translation>
     </message>
+    <message>
+        <source>Checks whether Python can be started.</source>
+        <translation>Vérifie si Python peut être lancé.</translation>
+    </message>
+    <message>
+        <source>Checks Python, the script and the token again.</source>
+        <translation>Vérifie à nouveau Python, le script et le jeton.</translation>
+    </message>
 </context>
 <context>
     <name>ZEPHInstallerApp</name>
     <message>
         <source>New Window</source>
         <translation>Nouvelle fenêtre</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Fichier</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Fermer</translation>
     </message>
 </context>
 </TS>
