@@ -117,7 +117,9 @@ InstallerWindow::InstallerWindow(PlatformServices& platform, QWidget* parent)
     , view(platform) {
     // The title bar, and assistive technology, name the window after the application.
     setWindowTitle(QGuiApplication::applicationDisplayName());
-    QAccessible::installFactory(&withAccessibleRole);
+    // Once for the application, however many windows it opens.
+    static const bool rolesGiven = (QAccessible::installFactory(&withAccessibleRole), true);
+    Q_UNUSED(rolesGiven);
     auto* content = new QWidget;
     auto* rows = new QVBoxLayout(content);
     rows->setContentsMargins(padding, padding, padding, padding);
