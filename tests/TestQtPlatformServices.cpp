@@ -227,6 +227,54 @@ private Q_SLOTS:
         QCOMPARE(replies, QStringList(7, u"200 “late”"_s) << u"failed: The request timed out."_s);
     }
 
+    void routes_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QByteArray>("proxy"); // http_proxy; PORT: a server that never answers
+        QTest::addColumn<QString>("reply");
+        const QString timedOut = u"failed: The request timed out."_s;
+        QTest::newRow("a lookup that never answers") << u"stuck"_s << ""_ba << timedOut;
+        QTest::newRow("a name server that did not answer") << u"silent"_s << ""_ba << timedOut;
+        QTest::newRow("a name that does not exist")
+            << u"nowhere"_s << ""_ba << u"failed: Host nowhere.zeph.test not found"_s;
+        QTest::newRow("a PAC file that never comes")
+            << u"stuck"_s << "pac+http://127.0.0.1:PORT/proxy.pac"_ba
+            << u"failed: the proxy configuration did not answer in time."_s;
+    }
+    // Finding the proxy and looking up the name end within the request's idle time; once the name
+    // resolves again, a new request goes through at once, whatever still hangs.
+    void routes() {
+        QFETCH(QString, host);
+        QFETCH(QByteArray, proxy);
+        auto silent = std::make_unique<Server>();
+        silent->handler = [](const QByteArray&, QTcpSocket&) {
+        };
+        qputenv("http_proxy", proxy.replace("PORT", QByteArray::number(silent->serverPort())));
+        const QString stuck = home->filePath(u"stuck"_s);
+        qputenv("ZEPH_STUCK_LOOKUP", QFile::encodeName(stuck));
+        QVERIFY(QFile(stuck).open(QIODevice::WriteOnly));
+        server.handler = [](const QByteArray&, QTcpSocket& socket) {
+            socket.write(Server::answer(200, "arrived"));
+        };
+        QObject window;
+        std::optional<HttpReply> reply;
+        const auto get = [&](const QString& name, std::chrono::milliseconds idle) {
+            reply.reset();
+            QUrl url = server.url(u"/b"_s);
+            url.setHost(name + u".zeph.test"_s);
+            platform->get({url, idle, 1000, {}, {}}, &window,
+                          [&reply](const HttpReply& answer) { reply = answer; });
+        };
+        get(host, 500ms);
+        QTRY_VERIFY_WITH_TIMEOUT(reply, 20000);
+        QTEST(shown(*reply), "reply");
+        silent.reset();
+        qunsetenv("http_proxy");
+        QFile::remove(stuck);
+        get(u"stuck"_s, 20s);
+        QTRY_VERIFY_WITH_TIMEOUT(reply, 20000);
+        QCOMPARE(shown(*reply), u"200 “arrived”"_s);
+    }
+
     void probe_data() {
         QTest::addColumn<QByteArray>("python3"); // its body; it may hold "$HOME/fifo" open
         QTest::addColumn<ProcessResult>("result");
