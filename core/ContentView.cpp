@@ -20,6 +20,7 @@ constexpr auto scriptIdleTimeout = 30s;
 // A server that drips bytes just often enough to beat the idle timeout must not hold the
 // installer busy for ever.
 constexpr auto scriptDownloadDeadline = 5min;
+constexpr auto manifestDeadline = 1min;
 constexpr qint64 mebibyte = 1024 * 1024;
 constexpr qint64 manifestMaxBytes = 1 * mebibyte;
 constexpr qint64 scriptMaxBytes = 64 * mebibyte;
@@ -169,8 +170,9 @@ void ContentView::fetchManifest() {
     fields.manifestScriptURL.reset();
     fields.manifestSignature.reset();
     // Fetches may overlap: each applies its own answer when it arrives, the last one wins.
-    platform.get({manifestURL, manifestIdleTimeout, manifestMaxBytes, std::nullopt, staysSecure},
-                 this, [this](const HttpReply& reply) { applyManifestReply(reply); });
+    platform.get(
+        {manifestURL, manifestIdleTimeout, manifestMaxBytes, manifestDeadline, staysSecure}, this,
+        [this](const HttpReply& reply) { applyManifestReply(reply); });
     Q_EMIT changed();
 }
 
@@ -182,6 +184,8 @@ void ContentView::applyManifestReply(const HttpReply& reply) {
                                          ? u"the response is larger than 1 MiB."_s
                                      : reply.outcome == HttpReply::Outcome::RedirectRefused
                                          ? u"the manifest address must use HTTPS."_s
+                                     : reply.outcome == HttpReply::Outcome::DeadlineExceeded
+                                         ? u"the manifest did not arrive within 1 minute."_s
                                          : reply.errorDescription);
     } else if (!reply.body) {
         fields.manifestStatus = u"Could not load latest version."_s;

@@ -1,6 +1,7 @@
 // Preloaded into the platform tests and every process they start, so that no row asks a name
 // server: names under zeph.test are answered here, any other as usual. "stuck.zeph.test" is
-// 127.0.0.1, but a lookup that starts while the file ZEPH_STUCK_LOOKUP names exists never returns;
+// 127.0.0.1, but a lookup that starts while the file ZEPH_STUCK_LOOKUP names exists never returns
+// (and marks the file with a byte);
 // "silent.zeph.test" meets a name server that did not answer; no other name there exists.
 // ZEPH_CONNECT_INSTEAD="FROM TO" sends connections to 127.0.0.1:FROM to port TO, so that an
 // installer with its address built in reaches the test's server.
@@ -29,6 +30,7 @@ extern "C" int getaddrinfo(const char* node, const char* service, const addrinfo
         return EAI_NONAME;
     }
     if (const char* flag = std::getenv("ZEPH_STUCK_LOOKUP"); flag && ::access(flag, F_OK) == 0) {
+        ::truncate(flag, 1);
         for (;;) {
             ::pause();
         }

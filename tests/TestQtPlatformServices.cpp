@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -392,6 +393,59 @@ private Q_SLOTS:
         QCOMPARE(platform->readFile(home->filePath(u"fifo"_s), 65536), std::nullopt);
         QCOMPARE(platform->readFile(home->filePath(u"big"_s), 65536), std::nullopt);
         QCOMPARE(platform->readFile(home->filePath(u"whole"_s), 65536), QByteArray(65536, '\0'));
+    }
+
+    void closeEndsTheInstaller_data() {
+        QTest::addColumn<QByteArray>("proxy"); // http_proxy; PORT: a server that never answers
+        QTest::newRow("a lookup that never answers") << ""_ba;
+        QTest::newRow("a PAC file that never comes") << "pac+http://127.0.0.1:PORT/proxy.pac"_ba;
+    }
+    // The real installer, all set, its manifest sent on to a name whose lookup or proxy hangs:
+    // Return on "Close", typed through Qt's VNC screen, ends it, with exit status 0.
+    void closeEndsTheInstaller() {
+        QFETCH(QByteArray, proxy);
+        ::close(addPython("echo Python 3.12.0"));
+        skipUnless("touch stuck; mkdir -p .zeph 'Library/Application Support/Blackmagic Design/"
+                   "DaVinci Resolve/Fusion/Scripts/Utility'; echo tok >.zeph/resolve_token.txt; "
+                   "cd Library/*/*/*/*/*/*; touch ZEPH_Export_Gallery_Stills.py");
+        Server silent;
+        silent.handler = [](const QByteArray&, QTcpSocket&) {
+        };
+        qputenv("http_proxy", proxy.replace("PORT", QByteArray::number(silent.serverPort())));
+        qputenv("ZEPH_STUCK_LOOKUP", QFile::encodeName(home->filePath(u"stuck"_s)));
+        const QByteArray port = QByteArray::number(server.serverPort());
+        qputenv("ZEPH_CONNECT_INSTEAD",
+                QByteArray::number(QUrl(u"" ZEPH_MANIFEST_URL ""_s).port()) + ' ' + port);
+        server.handler = [&port](const QByteArray&, QTcpSocket& socket) {
+            socket.write(redirectTo("http://stuck.zeph.test:" + port + "/latest.json"));
+        };
+        QTcpServer free;
+        free.listen(QHostAddress::LocalHost);
+        const quint16 vncPort = free.serverPort();
+        free.close();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"vnc:port=%1"_s.arg(vncPort));
+        QProcess installer;
+        installer.setProcessEnvironment(environment);
+        installer.start(QStringLiteral(ZEPH_INSTALLER_EXECUTABLE), {});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFileInfo(home->filePath(u"stuck"_s)).size() == 1 || !silent.requests.isEmpty(), 20000);
+        // The screen's greeting, a version and no authentication, its size and name.
+        QTcpSocket vnc;
+        vnc.connectToHost(QHostAddress::LocalHost, vncPort);
+        for (const auto& [greeting, answer] : {std::pair(12, "RFB 003.003\n"_ba),
+                                               {4, "\x01"_ba}, // shared
+                                               {24, QByteArray::fromHex("040100000000ff0d"
+                                                                        "040000000000ff0d")}}) {
+            QTRY_VERIFY_WITH_TIMEOUT(vnc.bytesAvailable() >= greeting, 20000);
+            vnc.readAll();
+            vnc.write(answer); // last: Return pressed and let go
+        }
+        QVERIFY(vnc.waitForBytesWritten());
+        QVERIFY(installer.waitForFinished(20000));
+        QCOMPARE(std::pair(installer.exitStatus(), installer.exitCode()),
+                 std::pair(QProcess::NormalExit, 0));
+        qunsetenv("http_proxy");
     }
 
     // The real installer, asked to end while its probe hangs: nothing of the probe may hold the
