@@ -14,8 +14,10 @@
 class HttpTestServer final : public QTcpServer {
 public:
     // Runs once per request with its path and query ("/s.py?v=1.4.0"); the socket stays usable
-    // after it returns, for late answers.
-    std::function<void(const QByteArray& target, QTcpSocket& socket)> handler;
+    // after it returns, for late answers. By default no request is answered.
+    std::function<void(const QByteArray& target, QTcpSocket& socket)> handler =
+        [](const QByteArray&, QTcpSocket&) {
+        };
     // The head of each request, lower-cased.
     QList<QByteArray> requests;
 

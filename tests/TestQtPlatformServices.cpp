@@ -3,7 +3,6 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -57,6 +56,8 @@ struct Served {
     int deadlineMs = 0; // 0: none
     bool drip = false;  // the body 10 bytes every 100 ms
     bool hangUp = false;
+    QString host{};     // NAME.zeph.test instead of 127.0.0.1, with the lookup of "stuck" hanging
+    QByteArray proxy{}; // http_proxy; PAC: the port of a server that never answers
 };
 
 } // namespace
@@ -98,6 +99,14 @@ class TestQtPlatformServices : public QObject {
         ::close(fifo);
     }
 
+    // What the platform's answer to the request came to, as shown().
+    QString fetched(const HttpRequest& request) {
+        QObject window;
+        std::optional<HttpReply> reply;
+        platform->get(request, &window, [&reply](const HttpReply& answer) { reply = answer; });
+        return QTest::qWaitFor([&reply] { return reply.has_value(); }, 20000) ? shown(*reply)
+                                                                              : u"no answer"_s;
+    }
 private Q_SLOTS:
     void initTestCase() {
         QtPlatformServices::handleSignals();
@@ -108,6 +117,7 @@ private Q_SLOTS:
         ::umask(022);
         platform = std::make_unique<QtPlatformServices>();
         server.requests.clear();
+        qputenv("ZEPH_STUCK_LOOKUP", QFile::encodeName(home->filePath(u"stuck"_s)));
     }
     // A mount left by a failed row would keep the temporary home from being removed.
     void cleanup() {
@@ -149,12 +159,24 @@ private Q_SLOTS:
         // 0.0.0.0 is this machine too: were the hop taken, the server would see it.
         QTest::newRow("redirect refused")
             << Served{redirectTo("http://0.0.0.0:PORT/b")} << u"redirect refused"_s << 1;
+        const QString timedOut = u"failed: The request timed out."_s;
+        QTest::newRow("a lookup that never answers") << Served{.host = u"stuck"_s} << timedOut << 0;
+        QTest::newRow("a silent name server") << Served{.host = u"silent"_s} << timedOut << 0;
+        QTest::newRow("a name that does not exist")
+            << Served{.host = u"nowhere"_s} << u"failed: Host nowhere.zeph.test not found"_s << 0;
+        QTest::newRow("a PAC file that never comes")
+            << Served{.host = u"stuck"_s, .proxy = "pac+http://127.0.0.1:PAC"}
+            << u"failed: the proxy configuration did not answer in time."_s << 0;
     }
     // Every request asks for the body as it is, without an encoding, and holds each redirect hop
-    // to a rule: here that it leaves from where the one before led, to 127.0.0.1.
+    // to a rule: here that it leaves from where the one before led, to 127.0.0.1. Finding its
+    // proxy and looking up its name end within its idle time. Whatever came before, a request
+    // by name goes through at once once the name resolves again, whatever still hangs.
     void answers() {
         QFETCH(Served, served);
+        auto pac = std::make_unique<Server>();
         served.answer.replace("PORT", QByteArray::number(server.serverPort()));
+        qputenv("http_proxy", served.proxy.replace("PAC", QByteArray::number(pac->serverPort())));
         const qsizetype body = served.answer.indexOf("\r\n\r\n") + 4;
         server.handler = [&](const QByteArray& target, QTcpSocket& socket) {
             if (target == "/b" || target == "/d" || target == "/e") {
@@ -180,13 +202,16 @@ private Q_SLOTS:
         if (served.deadlineMs > 0) {
             request.deadline = std::chrono::milliseconds(served.deadlineMs);
         }
-        std::optional<HttpReply> reply;
-        QObject window;
-        platform->get(request, &window, [&reply](const HttpReply& answer) { reply = answer; });
-        QTRY_VERIFY_WITH_TIMEOUT(reply, 10000);
-        QTEST(shown(*reply), "reply");
+        request.url.setHost(served.host.isEmpty() ? u"127.0.0.1"_s : served.host + u".zeph.test"_s);
+        QVERIFY(QFile(home->filePath(u"stuck"_s)).open(QIODevice::WriteOnly));
+        QTEST(fetched(request), "reply");
         QTEST(int(server.requests.size()), "requests");
-        QVERIFY(server.requests.first().contains("\r\naccept-encoding: identity\r\n"));
+        QCOMPARE(server.requests.join().count("accept-encoding: identity"), server.requests.size());
+        pac.reset(); // and with it the PAC file's request
+        qunsetenv("http_proxy");
+        QFile::remove(home->filePath(u"stuck"_s));
+        request.url = QUrl(u"http://stuck.zeph.test:%1/b"_s.arg(server.serverPort()));
+        QCOMPARE(fetched(request), u"200 “arrived”"_s);
     }
 
     // A window closed while its answer is coming in, then one closed as the installer quits
@@ -226,54 +251,6 @@ private Q_SLOTS:
         }
         QTRY_COMPARE(replies.size(), 8);
         QCOMPARE(replies, QStringList(7, u"200 “late”"_s) << u"failed: The request timed out."_s);
-    }
-
-    void routes_data() {
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<QByteArray>("proxy"); // http_proxy; PORT: a server that never answers
-        QTest::addColumn<QString>("reply");
-        const QString timedOut = u"failed: The request timed out."_s;
-        QTest::newRow("a lookup that never answers") << u"stuck"_s << ""_ba << timedOut;
-        QTest::newRow("a name server that did not answer") << u"silent"_s << ""_ba << timedOut;
-        QTest::newRow("a name that does not exist")
-            << u"nowhere"_s << ""_ba << u"failed: Host nowhere.zeph.test not found"_s;
-        QTest::newRow("a PAC file that never comes")
-            << u"stuck"_s << "pac+http://127.0.0.1:PORT/proxy.pac"_ba
-            << u"failed: the proxy configuration did not answer in time."_s;
-    }
-    // Finding the proxy and looking up the name end within the request's idle time; once the name
-    // resolves again, a new request goes through at once, whatever still hangs.
-    void routes() {
-        QFETCH(QString, host);
-        QFETCH(QByteArray, proxy);
-        auto silent = std::make_unique<Server>();
-        silent->handler = [](const QByteArray&, QTcpSocket&) {
-        };
-        qputenv("http_proxy", proxy.replace("PORT", QByteArray::number(silent->serverPort())));
-        const QString stuck = home->filePath(u"stuck"_s);
-        qputenv("ZEPH_STUCK_LOOKUP", QFile::encodeName(stuck));
-        QVERIFY(QFile(stuck).open(QIODevice::WriteOnly));
-        server.handler = [](const QByteArray&, QTcpSocket& socket) {
-            socket.write(Server::answer(200, "arrived"));
-        };
-        QObject window;
-        std::optional<HttpReply> reply;
-        const auto get = [&](const QString& name, std::chrono::milliseconds idle) {
-            reply.reset();
-            QUrl url = server.url(u"/b"_s);
-            url.setHost(name + u".zeph.test"_s);
-            platform->get({url, idle, 1000, {}, {}}, &window,
-                          [&reply](const HttpReply& answer) { reply = answer; });
-        };
-        get(host, 500ms);
-        QTRY_VERIFY_WITH_TIMEOUT(reply, 20000);
-        QTEST(shown(*reply), "reply");
-        silent.reset();
-        qunsetenv("http_proxy");
-        QFile::remove(stuck);
-        get(u"stuck"_s, 20s);
-        QTRY_VERIFY_WITH_TIMEOUT(reply, 20000);
-        QCOMPARE(shown(*reply), u"200 “arrived”"_s);
     }
 
     void probe_data() {
@@ -395,59 +372,6 @@ private Q_SLOTS:
         QCOMPARE(platform->readFile(home->filePath(u"whole"_s), 65536), QByteArray(65536, '\0'));
     }
 
-    void closeEndsTheInstaller_data() {
-        QTest::addColumn<QByteArray>("proxy"); // http_proxy; PORT: a server that never answers
-        QTest::newRow("a lookup that never answers") << ""_ba;
-        QTest::newRow("a PAC file that never comes") << "pac+http://127.0.0.1:PORT/proxy.pac"_ba;
-    }
-    // The real installer, all set, its manifest sent on to a name whose lookup or proxy hangs:
-    // Return on "Close", typed through Qt's VNC screen, ends it, with exit status 0.
-    void closeEndsTheInstaller() {
-        QFETCH(QByteArray, proxy);
-        ::close(addPython("echo Python 3.12.0"));
-        skipUnless("touch stuck; mkdir -p .zeph 'Library/Application Support/Blackmagic Design/"
-                   "DaVinci Resolve/Fusion/Scripts/Utility'; echo tok >.zeph/resolve_token.txt; "
-                   "cd Library/*/*/*/*/*/*; touch ZEPH_Export_Gallery_Stills.py");
-        Server silent;
-        silent.handler = [](const QByteArray&, QTcpSocket&) {
-        };
-        qputenv("http_proxy", proxy.replace("PORT", QByteArray::number(silent.serverPort())));
-        qputenv("ZEPH_STUCK_LOOKUP", QFile::encodeName(home->filePath(u"stuck"_s)));
-        const QByteArray port = QByteArray::number(server.serverPort());
-        qputenv("ZEPH_CONNECT_INSTEAD",
-                QByteArray::number(QUrl(u"" ZEPH_MANIFEST_URL ""_s).port()) + ' ' + port);
-        server.handler = [&port](const QByteArray&, QTcpSocket& socket) {
-            socket.write(redirectTo("http://stuck.zeph.test:" + port + "/latest.json"));
-        };
-        QTcpServer free;
-        free.listen(QHostAddress::LocalHost);
-        const quint16 vncPort = free.serverPort();
-        free.close();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"QT_QPA_PLATFORM"_s, u"vnc:port=%1"_s.arg(vncPort));
-        QProcess installer;
-        installer.setProcessEnvironment(environment);
-        installer.start(QStringLiteral(ZEPH_INSTALLER_EXECUTABLE), {});
-        QTRY_VERIFY_WITH_TIMEOUT(
-            QFileInfo(home->filePath(u"stuck"_s)).size() == 1 || !silent.requests.isEmpty(), 20000);
-        // The screen's greeting, a version and no authentication, its size and name.
-        QTcpSocket vnc;
-        vnc.connectToHost(QHostAddress::LocalHost, vncPort);
-        for (const auto& [greeting, answer] : {std::pair(12, "RFB 003.003\n"_ba),
-                                               {4, "\x01"_ba}, // shared
-                                               {24, QByteArray::fromHex("040100000000ff0d"
-                                                                        "040000000000ff0d")}}) {
-            QTRY_VERIFY_WITH_TIMEOUT(vnc.bytesAvailable() >= greeting, 20000);
-            vnc.readAll();
-            vnc.write(answer); // last: Return pressed and let go
-        }
-        QVERIFY(vnc.waitForBytesWritten());
-        QVERIFY(installer.waitForFinished(20000));
-        QCOMPARE(std::pair(installer.exitStatus(), installer.exitCode()),
-                 std::pair(QProcess::NormalExit, 0));
-        qunsetenv("http_proxy");
-    }
-
     // The real installer, asked to end while its probe hangs: nothing of the probe may hold the
     // FIFO after.
     void probeEndsWithTheInstaller() {
@@ -459,6 +383,41 @@ private Q_SLOTS:
         ::kill(static_cast<pid_t>(installer.processId()), SIGTERM);
         QVERIFY(installer.waitForFinished());
         released(fifo);
+    }
+
+    // The real installer, all set, its manifest sent on to an address whose PAC file never comes:
+    // Return on "Close", typed through Qt's VNC screen, ends it at once with exit status 0, though
+    // Qt would wait for libproxy's thread as it ends.
+    void closeEndsTheInstaller() {
+        ::close(addPython("echo Python 3.12.0"));
+        skipUnless("mkdir -p .zeph 'Library/Application Support/Blackmagic Design/DaVinci Resolve/"
+                   "Fusion/Scripts/Utility'; echo tok >.zeph/resolve_token.txt; "
+                   "cd Library/*/*/*/*/*/*; touch ZEPH_Export_Gallery_Stills.py");
+        Server pac;
+        qputenv("http_proxy", "pac+http://127.0.0.1:" + QByteArray::number(pac.serverPort()));
+        const QByteArray port = QByteArray::number(server.serverPort());
+        qputenv("ZEPH_CONNECT_INSTEAD",
+                QByteArray::number(QUrl(u"" ZEPH_MANIFEST_URL ""_s).port()) + ' ' + port);
+        server.handler = [&port](const QByteArray&, QTcpSocket& socket) {
+            socket.write(redirectTo("http://stuck.zeph.test:" + port + "/latest.json"));
+        };
+        const quint16 vncPort = Server().serverPort(); // free once the server is gone
+        qputenv("QT_QPA_PLATFORM", "vnc:port=" + QByteArray::number(vncPort));
+        QProcess installer;
+        installer.start(QStringLiteral(ZEPH_INSTALLER_EXECUTABLE), {});
+        QTRY_VERIFY_WITH_TIMEOUT(!pac.requests.isEmpty(), 20000);
+        // The screen's version and no authentication, then its size and name: a version, a shared
+        // screen, then Return pressed and let go.
+        QTcpSocket vnc;
+        vnc.connectToHost(QHostAddress::LocalHost, vncPort);
+        for (const QByteArray& answer : {"RFB 003.003\n"_ba, "\x01"_ba,
+                                         QByteArray::fromHex("040100000000ff0d040000000000ff0d")}) {
+            QTRY_VERIFY_WITH_TIMEOUT(vnc.bytesAvailable() > 0, 20000);
+            vnc.readAll();
+            vnc.write(answer);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(std::pair(installer.state(), installer.exitCode()),
+                                  std::pair(QProcess::NotRunning, 0), 20000);
     }
 };
 
