@@ -33,37 +33,21 @@ QNetworkProxy firstUsable(const QList<QNetworkProxy>& proxies) {
     return usable != proxies.end() ? *usable : QNetworkProxy(QNetworkProxy::NoProxy);
 }
 
-// The system's resolver, which tells a name that does not exist from a name server that did not
-// answer; Qt (6.4.2) reports both as "Host … not found".
+// Qt's own lookup, so that Qt's later ones for the request, first for the connection and then for
+// its socket, are answered from its cache (for a minute): Qt (6.4.2) makes a lookup of a name it
+// is still looking up wait behind that one, however long it hangs, and this one runs where nothing
+// waits for it.
 void lookUp(Route& route) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
-    addrinfo* addresses = nullptr;
-    const int status =
-        ::getaddrinfo(QUrl::toAce(route.host).constData(), nullptr, &hints, &addresses);
-    switch (status) {
-    case 0:
-        ::freeaddrinfo(addresses);
-        // Qt (6.4.2) looks the name up again, first for the connection and then for its socket,
-        // and a lookup of a name it is already looking up waits behind that one, however long it
-        // hangs. Both first ask Qt's cache, which this fills for a minute.
-        QHostInfo::fromName(route.host);
-        return;
-    case EAI_NONAME:
-    case EAI_FAIL:
-#ifdef EAI_NODATA
-    case EAI_NODATA:
-#endif
+    const QHostInfo found = QHostInfo::fromName(route.host);
+    if (found.error() == QHostInfo::HostNotFound) {
         route.outcome = Route::Outcome::NoSuchHost;
-        return;
-    case EAI_AGAIN:
-        route.outcome = Route::Outcome::NameServerSilent;
-        return;
-    default:
-        route.outcome = Route::Outcome::LookupFailed;
-        route.errorDescription = QString::fromLocal8Bit(::gai_strerror(status));
+    } else if (found.error() != QHostInfo::NoError) {
+        // Qt reports every other failure of the system's resolver in the resolver's own words,
+        // and those for EAI_AGAIN are how a name server that did not answer shows.
+        const bool silent =
+            found.errorString() == QString::fromLocal8Bit(::gai_strerror(EAI_AGAIN));
+        route.outcome = silent ? Route::Outcome::NameServerSilent : Route::Outcome::LookupFailed;
+        route.errorDescription = found.errorString();
     }
 }
 
