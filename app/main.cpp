@@ -4,6 +4,9 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+
 using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[]) {
@@ -17,5 +20,11 @@ int main(int argc, char* argv[]) {
     QtPlatformServices platform;
     ZEPHInstallerApp installer(platform);
     installer.openWindow();
-    return application.exec();
+    const int status = application.exec();
+    // Left at once, without tearing anything down: Qt (6.4.2) waits for its lookup threads and for
+    // libproxy's as it ends, and a name server or PAC file that never answers would hold the
+    // process for ever. Everything the installer writes is renamed into place whole before it
+    // reports success, so nothing is left half done.
+    std::fflush(nullptr);
+    std::_Exit(status);
 }

@@ -19,11 +19,11 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr auto manifestIdleTimeout = 20s;
-constexpr std::optional<std::chrono::milliseconds> manifestDeadline;
 constexpr auto scriptIdleTimeout = 30s;
 // A server that drips bytes just often enough to beat the idle timeout must not hold the
 // installer busy for ever.
 constexpr auto scriptDownloadDeadline = 5min;
+constexpr auto manifestDeadline = 1min;
 // `python3 --version` answers at once; a child still running after this is not a usable Python.
 constexpr auto pythonProbeTimeout = 10s;
 
@@ -165,6 +165,8 @@ void ContentView::applyManifestReply(const HttpReply& reply) {
                                          ? u"the response is larger than 1 MiB."_s
                                      : reply.outcome == HttpReply::Outcome::RedirectRefused
                                          ? u"the manifest address must use HTTPS."_s
+                                     : reply.outcome == HttpReply::Outcome::DeadlineExceeded
+                                         ? u"the manifest did not arrive within 1 minute."_s
                                          : reply.errorDescription);
     } else if (!reply.body) {
         fields.manifestStatus = u"Could not load latest version."_s;

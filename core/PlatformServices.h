@@ -13,8 +13,9 @@
 // A plain GET. The answer never comes from a local cache and carries no headers of our own.
 struct HttpRequest {
     QUrl url;
-    // The request fails when no data arrives for this long once it is on its way to the server.
-    // A request still waiting for a connection of its own is never timed out.
+    // The request fails when no data arrives for this long once it is on its way to the server,
+    // and when finding its proxy and looking up its host name take this long together. A request
+    // still waiting for a connection of its own is never timed out.
     std::chrono::milliseconds idleTimeout{0};
     // Reading stops and the request fails with Outcome::TooLarge past this many body bytes.
     qint64 maxBodyBytes = 0;

@@ -1,5 +1,7 @@
 #include "HttpClient.h"
 
+#include "RouteFinder.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -17,6 +19,8 @@ namespace {
 constexpr qint64 readBufferBytes = 1024 * 1024;
 // As many hops as a browser follows.
 constexpr int maxHops = 20;
+// A request held too long, in whichever phase: finding its route, connecting or on the wire.
+const QString timedOut = u"The request timed out."_s;
 
 HttpReply failedWith(QString description) {
     return {HttpReply::Outcome::Failed, std::move(description), 0, std::nullopt, false};
@@ -98,7 +102,10 @@ HttpReply finishedReply(QNetworkReply& reply, QByteArray body,
 } // namespace
 
 HttpClient::HttpClient()
-    : network(std::make_unique<QNetworkAccessManager>()) {}
+    : network(std::make_unique<QNetworkAccessManager>())
+    , routes(new RouteFinder) {
+    network->setProxyFactory(routes);
+}
 
 HttpClient::~HttpClient() = default;
 
@@ -113,8 +120,53 @@ void HttpClient::get(const HttpRequest& request, QObject* receiver,
     fetch(transfer, request.url, maxHops);
 }
 
-// One hop of a transfer: its own reply, idle timer and body; the transfer's deadline.
+// One hop of a transfer, from its start: the proxy and the name, found off this thread on a clock
+// of the hop's own, since Qt (6.4.2) asks the system for both on threads it waits for (the proxy
+// on the caller's, as the request is made) and its idle time starts only once they are known.
 void HttpClient::fetch(const std::shared_ptr<Transfer>& transfer, const QUrl& url, int hopsLeft) {
+    const auto idleTimeout = transfer->request.idleTimeout;
+    const auto untilDeadline =
+        std::chrono::ceil<std::chrono::milliseconds>(transfer->deadline.remainingTimeAsDuration());
+    const bool deadlineFirst = !transfer->deadline.isForever() && untilDeadline < idleTimeout;
+    auto* waiting = new QObject(network.get());
+    auto* clock = new QTimer(waiting);
+    clock->setSingleShot(true);
+    const auto complete = [transfer, waiting](const HttpReply& reply) {
+        waiting->deleteLater();
+        if (transfer->receiver) {
+            transfer->completion(reply);
+        }
+    };
+    const auto proxyFound = routes->find(url, waiting, [=, this](const RouteFinder::Route& route) {
+        // Whichever comes first, the route or the clock, ends the wait.
+        if (!clock->isActive()) {
+            return;
+        }
+        clock->stop();
+        using Outcome = RouteFinder::Route::Outcome;
+        switch (route.outcome) {
+        case Outcome::Found:
+            waiting->deleteLater();
+            routes->use(route.proxy);
+            return send(transfer, url, hopsLeft);
+        case Outcome::NoSuchHost:
+            return complete(failedWith(u"Host %1 not found"_s.arg(route.host)));
+        case Outcome::NameServerSilent:
+            return complete(failedWith(timedOut));
+        case Outcome::LookupFailed:
+            return complete(failedWith(route.errorDescription));
+        }
+    });
+    QObject::connect(clock, &QTimer::timeout, waiting, [=] {
+        complete(deadlineFirst ? endedBy(HttpReply::Outcome::DeadlineExceeded)
+                 : *proxyFound ? failedWith(timedOut)
+                               : failedWith(u"the proxy configuration did not answer in time."_s));
+    });
+    clock->start(deadlineFirst ? untilDeadline : idleTimeout);
+}
+
+// The hop once Qt may connect: its own reply, idle timer and body; the transfer's deadline.
+void HttpClient::send(const std::shared_ptr<Transfer>& transfer, const QUrl& url, int hopsLeft) {
     QNetworkRequest networkRequest(url);
     networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                                 QNetworkRequest::AlwaysNetwork);
@@ -150,8 +202,7 @@ void HttpClient::fetch(const std::shared_ptr<Transfer>& transfer, const QUrl& ur
     auto* idle = new QTimer(reply);
     idle->setSingleShot(true);
     idle->setInterval(transfer->request.idleTimeout);
-    QObject::connect(idle, &QTimer::timeout, reply,
-                     [abandon] { abandon(failedWith(u"The request timed out."_s)); });
+    QObject::connect(idle, &QTimer::timeout, reply, [abandon] { abandon(failedWith(timedOut)); });
     const auto stillAlive = [idle] {
         idle->start();
     };

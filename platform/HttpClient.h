@@ -8,9 +8,11 @@
 #include <memory>
 
 class QNetworkAccessManager;
+class RouteFinder;
 
 // Plain GETs over one network session shared by all windows, each held to the limits its request
-// sets: idle time on the wire, body size, a deadline and a rule for redirect hops.
+// sets: idle time from the request to its answer's end, body size, a deadline and a rule for
+// redirect hops.
 class HttpClient {
 public:
     HttpClient();
@@ -30,6 +32,9 @@ private:
         QDeadlineTimer deadline;
     };
     void fetch(const std::shared_ptr<Transfer>& transfer, const QUrl& url, int hopsLeft);
+    void send(const std::shared_ptr<Transfer>& transfer, const QUrl& url, int hopsLeft);
 
     std::unique_ptr<QNetworkAccessManager> network;
+    // Owned by the manager, whose proxy factory it is.
+    RouteFinder* routes = nullptr;
 };

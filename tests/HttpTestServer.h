@@ -13,9 +13,10 @@
 // needs: a whole answer, part of one, bytes at a slow pace, or nothing at all.
 class HttpTestServer final : public QTcpServer {
 public:
+    static void ignore(const QByteArray&, QTcpSocket&) {}
     // Runs once per request with its path and query ("/s.py?v=1.4.0"); the socket stays usable
-    // after it returns, for late answers.
-    std::function<void(const QByteArray& target, QTcpSocket& socket)> handler;
+    // after it returns, for late answers. By default no request is answered.
+    std::function<void(const QByteArray& target, QTcpSocket& socket)> handler = ignore;
     // The head of each request, lower-cased.
     QList<QByteArray> requests;
 

@@ -82,7 +82,7 @@ private Q_SLOTS:
         const HttpRequest& request = platform->gets.front().request;
         QCOMPARE(std::tuple(request.idleTimeout, request.maxBodyBytes, request.deadline,
                             platform->processRuns.first().timeout),
-                 std::tuple(20s, 1024 * 1024, std::nullopt, 10s));
+                 std::tuple(20s, 1024 * 1024, std::optional(std::chrono::milliseconds(1min)), 10s));
         QCOMPARE(platform->gets.front().receiver, view.get());
     }
 
@@ -153,6 +153,8 @@ private Q_SLOTS:
                                 << network + u"refused|—|"_s;
         QTest::newRow("redirect refused")
             << failed(Outcome::RedirectRefused) << network + notHttpsHere;
+        QTest::newRow("overdue") << failed(Outcome::DeadlineExceeded)
+                                 << network + u"the manifest did not arrive within 1 minute.|—|"_s;
     }
     // Each fetch starts afresh: it forgets what the one before brought until its own answer comes.
     void manifest() {

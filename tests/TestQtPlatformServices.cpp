@@ -58,6 +58,8 @@ struct Served {
     int deadlineMs = 0; // 0: none
     bool drip = false;  // the body 10 bytes every 100 ms
     bool hangUp = false;
+    QString host{};     // NAME.zeph.test instead of 127.0.0.1, with the lookup of "stuck" hanging
+    QByteArray proxy{}; // http_proxy; PAC: the port of a server that never answers
 };
 
 } // namespace
@@ -99,6 +101,13 @@ class TestQtPlatformServices : public QObject {
         ::close(fifo);
     }
 
+    // What the platform's answer to the request came to, as shown().
+    QString fetched(const HttpRequest& request) {
+        QObject window;
+        std::optional<HttpReply> reply;
+        platform->get(request, &window, [&reply](const HttpReply& answer) { reply = answer; });
+        return QTest::qWaitFor([&] { return bool(reply); }, 30000) ? shown(*reply) : QString();
+    }
 private Q_SLOTS:
     void initTestCase() {
         QtPlatformServices::handleSignals();
@@ -121,6 +130,15 @@ private Q_SLOTS:
         QTest::addColumn<int>("requests"); // that the server saw
         const QString gzip = u"failed: the server sent the answer encoded as “gzip”, which was "
                              "not asked for."_s;
+        // First, so that Qt's cache, which keeps a name for a minute, has never seen "stuck".
+        const QString timedOut = u"failed: The request timed out."_s;
+        QTest::newRow("a lookup that never answers") << Served{.host = u"stuck"_s} << timedOut << 0;
+        QTest::newRow("a silent name server") << Served{.host = u"silent"_s} << timedOut << 0;
+        QTest::newRow("a name that does not exist")
+            << Served{.host = u"nowhere"_s} << u"failed: Host nowhere.zeph.test not found"_s << 0;
+        QTest::newRow("a PAC file that never comes")
+            << Served{.host = u"stuck"_s, .proxy = "pac+http://127.0.0.1:PAC"}
+            << u"failed: the proxy configuration did not answer in time."_s << 0;
         QTest::newRow("past the limit")
             << Served{Server::answer(200, QByteArray(1001, 'x'))} << u"too large"_s << 1;
         QTest::newRow("labelled gzip")
@@ -161,10 +179,14 @@ private Q_SLOTS:
             << Served{redirectTo("http://0.0.0.0:PORT/b")} << u"redirect refused"_s << 1;
     }
     // Every request asks for the body as it is, without an encoding, and holds each redirect hop
-    // to a rule: here that it leaves from where the one before led, to 127.0.0.1.
+    // to a rule: here that it leaves from where the one before led, to 127.0.0.1. Finding its
+    // proxy and looking up its name end within its idle time. Whatever came before, a request
+    // by name goes through at once once the name resolves again, whatever still hangs.
     void answers() {
         QFETCH(Served, served);
+        auto pac = std::make_unique<Server>();
         served.answer.replace("PORT", QByteArray::number(server.serverPort()));
+        qputenv("http_proxy", served.proxy.replace("PAC", QByteArray::number(pac->serverPort())));
         const qsizetype body = served.answer.indexOf("\r\n\r\n") + 4;
         server.handler = [&](const QByteArray& target, QTcpSocket& socket) {
             if (target == "/b" || target == "/d" || target == "/e") {
@@ -190,13 +212,16 @@ private Q_SLOTS:
         if (served.deadlineMs > 0) {
             request.deadline = std::chrono::milliseconds(served.deadlineMs);
         }
-        std::optional<HttpReply> reply;
-        QObject window;
-        platform->get(request, &window, [&reply](const HttpReply& answer) { reply = answer; });
-        QTRY_VERIFY_WITH_TIMEOUT(reply, 30000);
-        QTEST(shown(*reply), "reply");
+        request.url.setHost(served.host.isEmpty() ? u"127.0.0.1"_s : served.host + u".zeph.test"_s);
+        QVERIFY(QFile(u"stuck.zeph.test"_s).open(QIODevice::WriteOnly));
+        QTEST(fetched(request), "reply");
         QTEST(int(server.requests.size()), "requests");
-        QVERIFY(server.requests.first().contains("\r\naccept-encoding: identity\r\n"));
+        QCOMPARE(server.requests.join().count("accept-encoding: identity"), server.requests.size());
+        pac.reset(); // and with it the PAC file's request
+        qunsetenv("http_proxy");
+        QFile::remove(u"stuck.zeph.test"_s);
+        request.url = QUrl(u"http://stuck.zeph.test:%1/b"_s.arg(server.serverPort()));
+        QCOMPARE(fetched(request), u"200 “arrived”"_s);
     }
 
     // A window closed while its answer is coming in, then one closed as the installer quits
@@ -426,6 +451,40 @@ private Q_SLOTS:
         ::kill(static_cast<pid_t>(installer.processId()), signal);
         QVERIFY(installer.waitForFinished());
         released(fifo);
+    }
+
+    // The real installer, all set, its manifest sent on to an address whose PAC file never comes:
+    // Return on "Close", typed through Qt's VNC screen, ends it at once with exit status 0, though
+    // Qt would wait for libproxy's thread as it ends.
+    void closeEndsTheInstaller() {
+        ::close(addPython("echo Python 3.12.0"));
+        skipUnless("mkdir -p .zeph 'Library/Application Support/Blackmagic Design/DaVinci Resolve/"
+                   "Fusion/Scripts/Utility'; echo tok >.zeph/resolve_token.txt; "
+                   "cd Library/*/*/*/*/*/*; touch ZEPH_Export_Gallery_Stills.py");
+        Server pac;
+        qputenv("http_proxy", "pac+http://127.0.0.1:" + QByteArray::number(pac.serverPort()));
+        const QByteArray from = QByteArray::number(QUrl(u"" ZEPH_MANIFEST_URL ""_s).port());
+        qputenv("ZEPH_CONNECT_INSTEAD", from + ' ' + QByteArray::number(server.serverPort()));
+        server.handler = [](const QByteArray&, QTcpSocket& socket) {
+            socket.write(redirectTo("http://stuck.zeph.test/latest.json"));
+        };
+        const quint16 vncPort = Server().serverPort(); // free once the server is gone
+        qputenv("QT_QPA_PLATFORM", "vnc:port=" + QByteArray::number(vncPort));
+        QProcess installer;
+        installer.start(QStringLiteral(ZEPH_INSTALLER_EXECUTABLE), {});
+        QTRY_VERIFY_WITH_TIMEOUT(!pac.requests.isEmpty(), 20000);
+        // The screen's version and no authentication, then its size and name: a version, a shared
+        // screen, then Return pressed and let go.
+        QTcpSocket vnc;
+        vnc.connectToHost(QHostAddress::LocalHost, vncPort);
+        for (const QByteArray& answer : {"RFB 003.003\n"_ba, "\x01"_ba,
+                                         QByteArray::fromHex("040100000000ff0d040000000000ff0d")}) {
+            QTRY_VERIFY_WITH_TIMEOUT(vnc.bytesAvailable() > 0, 20000);
+            vnc.readAll();
+            vnc.write(answer);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(std::pair(installer.state(), installer.exitCode()),
+                                  std::pair(QProcess::NotRunning, 0), 20000);
     }
 };
 
