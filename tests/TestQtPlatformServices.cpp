@@ -224,51 +224,44 @@ private Q_SLOTS:
         QCOMPARE(fetched(request), u"200 “arrived”"_s);
     }
 
-    // A window closed while its answer is coming in, then one closed as the installer quits
-    // mid-answer: the completion never runs, and nothing crashes.
+    // A window closed while its answer is coming in: the completion never runs, and nothing
+    // crashes. (The installer leaves at once when it quits, with answers still coming.)
     void answersForAClosedWindowAreDropped() {
-        int answered = 0;
+        bool answered = false, completed = false;
         server.handler = [&answered](const QByteArray&, QTcpSocket& socket) {
             socket.write("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nla");
-            QTimer::singleShot(300ms, &socket, [&] {
-                socket.write("te");
-                ++answered;
-            });
+            QTimer::singleShot(300ms, &socket, [&] { answered = socket.write("te") == 2; });
         };
-        bool completed = false;
-        for (const bool quitting : {false, true}) {
-            auto window = std::make_unique<QObject>();
-            platform->get({server.url(u"/a"_s), 30s, 1000, {}, {}}, window.get(),
-                          [&completed](const HttpReply&) { completed = true; });
-            QTRY_COMPARE_WITH_TIMEOUT(server.requests.size(), quitting ? 2 : 1, 30000);
-            window.reset();
-            if (quitting) {
-                platform.reset();
-            } else {
-                QTRY_COMPARE_WITH_TIMEOUT(answered, 1, 30000);
-            }
-            QTest::qWait(200);
-        }
+        auto window = std::make_unique<QObject>();
+        platform->get({server.url(u"/a"_s), 30s, 1000, {}, {}}, window.get(),
+                      [&completed](const HttpReply&) { completed = true; });
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests.size(), 1, 30000);
+        window.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(answered, 30000);
+        QTest::qWait(200);
         QVERIFY(!completed);
     }
 
     // Qt sends six requests to a host at a time; the others wait their turn, which is no idle
-    // time. The seventh is answered as late as the first six, the eighth never.
+    // time. Each is answered a second after it is asked, well within its idle time, the last three
+    // waves after more than that in all; the last request never.
     void queuedRequestsAreTimedFromTheWire() {
+        constexpr int answeredRequests = 18;
         server.handler = [this](const QByteArray&, QTcpSocket& socket) {
-            if (server.requests.size() < 8) {
-                QTimer::singleShot(600ms, &socket,
+            if (server.requests.size() <= answeredRequests) {
+                QTimer::singleShot(1s, &socket,
                                    [&socket] { socket.write(Server::answer(200, "late")); });
             }
         };
         QObject window;
         QStringList replies;
-        for (int request = 0; request < 8; ++request) {
-            platform->get({server.url(u"/a"_s), 1s, 1000, {}, {}}, &window,
+        for (int request = 0; request <= answeredRequests; ++request) {
+            platform->get({server.url(u"/a"_s), 2200ms, 1000, {}, {}}, &window,
                           [&replies](const HttpReply& reply) { replies << shown(reply); });
         }
-        QTRY_COMPARE(replies.size(), 8);
-        QCOMPARE(replies, QStringList(7, u"200 “late”"_s) << u"failed: The request timed out."_s);
+        QTRY_COMPARE_WITH_TIMEOUT(replies.size(), answeredRequests + 1, 60000);
+        QCOMPARE(replies, QStringList(answeredRequests, u"200 “late”"_s)
+                              << u"failed: The request timed out."_s);
     }
 
     void probe_data() {
