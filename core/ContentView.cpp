@@ -257,15 +257,15 @@ void ContentView::applyScriptReply(const HttpReply& reply, const QString& captur
         return failInstall(u"Error: downloaded script is empty."_s);
     }
     const QByteArray& script = *reply.body;
-    if (!reply.lengthKnown) {
-        return failInstall(downloadError + u"the server did not say how long the script is, so a "
-                                           "cut-off download cannot be told from a whole one."_s);
-    }
     // Whatever it is labelled: a misconfigured server may call a real script text/html, and a
     // network that answers in the server's place calls its page whatever it likes.
     if (ReleaseRules::looksLikeWebPage(script)) {
         return failInstall(downloadError + u"the server sent a web page instead of the script; a "
                                            "network that asks you to sign in may be in the way."_s);
+    }
+    if (!reply.lengthKnown) {
+        return failInstall(downloadError + u"the server did not say how long the script is, so a "
+                                           "cut-off download cannot be told from a whole one."_s);
     }
     if (!scriptSigningKey.isEmpty() &&
         !ScriptSignature::verifies(scriptSigningKey, capturedSignature, capturedVersion, script)) {
@@ -316,8 +316,13 @@ void ContentView::recheckManifest(const QString& capturedVersion,
                                       ? ResolveManifest::decode(*reply.body)
                                       : ResolveManifest::Decoding{};
             const auto& latest = decoding.manifest;
-            if (!latest || (latest->version == capturedVersion &&
-                            latest->signature.value_or(QString()) == capturedSignature)) {
+            // Only a release no older than the one clicked, or the same one signed anew, can be
+            // what the publisher put in its place.
+            const auto order = latest
+                                   ? ReleaseRules::compareVersions(latest->version, capturedVersion)
+                                   : std::nullopt;
+            if (!order || *order < 0 ||
+                (*order == 0 && latest->signature.value_or(QString()) == capturedSignature)) {
                 return failInstall(downloadError + u"the script's signature does not verify."_s);
             }
             applyManifestReply(reply);
@@ -336,21 +341,39 @@ std::optional<InstallRecord> ContentView::readInstallRecord() const {
 
 // A script that is neither what is about to be installed nor what was installed last has been
 // changed by someone, most likely the user: a copy is kept, named so that Resolve, which lists
-// every .py file of its folder, does not list it. The last few copies are kept.
+// every .py file of its folder, does not list it, and never over another copy. A script that
+// cannot be read cannot be copied, and so is not replaced. The last few copies are kept, the new
+// one always, whatever the clock said when the others were made.
 FileStatus ContentView::keepChangedScript(const QByteArray& incoming,
                                           const std::optional<InstallRecord>& record) {
-    const auto current = platform.readFile(scriptFileURL(), ReleaseRules::maxScriptBytes);
-    if (!current || *current == incoming || (record && record->isOf(*current))) {
+    const QString path = scriptFileURL();
+    const auto current = platform.readFile(path, ReleaseRules::maxScriptBytes);
+    if (!current) {
+        return platform.exists(path)
+                   ? FileStatus{false, u"“%1” could not be read to keep a copy of it."_s.arg(path)}
+                   : FileStatus{};
+    }
+    if (*current == incoming || (record && record->isOf(*current))) {
         return {};
     }
-    const QString folder = QDir(platform.dataFolder()).filePath(u"replaced"_s);
+    const QDir folder(QDir(platform.dataFolder()).filePath(u"replaced"_s));
     const QString suffix = u" "_s + scriptFileName + u".txt"_s;
-    const QString name = QDateTime::currentDateTime().toString(u"yyyy-MM-ddTHH-mm-ss"_s) + suffix;
-    const FileStatus kept = writeInto(folder, name, *current, FileAccess::OwnerOnly);
-    QStringList copies = platform.filesIn(folder).filter(suffix);
-    copies.sort();
-    for (const QString& old : copies.mid(0, std::max<qsizetype>(0, copies.size() - keptCopies))) {
-        platform.removeFile(QDir(folder).filePath(old));
+    const QString stamp = QDateTime::currentDateTime().toString(u"yyyy-MM-ddTHH-mm-ss"_s);
+    QString name = stamp + suffix;
+    for (int taken = 2; platform.exists(folder.filePath(name)); ++taken) {
+        name = stamp + u'-' + QString::number(taken) + suffix;
+    }
+    const FileStatus kept = writeInto(folder.path(), name, *current, FileAccess::OwnerOnly);
+    QStringList others;
+    for (const QString& copy : platform.filesIn(folder.path())) {
+        if (copy.endsWith(suffix) && copy != name) {
+            others << copy;
+        }
+    }
+    others.sort();
+    for (const QString& old :
+         others.mid(0, std::max<qsizetype>(0, others.size() - keptCopies + 1))) {
+        platform.removeFile(folder.filePath(old));
     }
     return kept;
 }

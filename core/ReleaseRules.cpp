@@ -61,12 +61,18 @@ bool ReleaseRules::isTrustedScriptAddress(const QUrl& url, bool plainHttpHere) {
     return plainHttpHere && url.scheme() == "http"_L1 && isLoopbackHost(url.host());
 }
 
+// A page in UTF-16 starts with its byte order mark, and has a zero byte beside each of its ASCII
+// characters; no Python script holds a zero byte before its first line.
 bool ReleaseRules::looksLikeWebPage(QByteArrayView body) {
-    if (body.startsWith("\xEF\xBB\xBF")) {
-        body = body.sliced(3);
+    for (const QByteArrayView mark : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"}) {
+        if (body.startsWith(mark)) {
+            body = body.sliced(mark.size());
+            break;
+        }
     }
     const auto first = std::find_if(body.begin(), body.end(), [](char c) {
-        return c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\f' && c != '\v';
+        return c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\f' && c != '\v' &&
+               c != '\0';
     });
     return first != body.end() && *first == '<';
 }

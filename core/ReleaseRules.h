@@ -26,8 +26,9 @@ bool isLoopbackHost(const QString& host);
 // this machine, as the test builds do), a plain http address of this machine.
 bool isTrustedScriptAddress(const QUrl& url, bool plainHttpHere);
 
-// No Python script starts with "<" (blanks and a UTF-8 byte order mark aside): such a body is an
-// HTML or XML document, such as the sign-in page of a network that answers in the server's place.
+// No Python script starts with "<" (blanks, zero bytes and a UTF-8 or UTF-16 byte order mark
+// aside): such a body is an HTML or XML document, such as the sign-in page of a network that
+// answers in the server's place.
 bool looksLikeWebPage(QByteArrayView body);
 
 // Versions are dotted numbers ("1.10.0"), compared number by number, a missing one counting as 0

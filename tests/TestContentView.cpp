@@ -1,5 +1,6 @@
 #include "ContentView.h"
 #include "FakePlatformServices.h"
+#include "ReleaseRules.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -243,11 +244,16 @@ private Q_SLOTS:
             << ""_ba << u"1.4"_s << unframed << u""_s << u""_s << u""_s
             << downloadError + u"the server did not say how long the script is, so a cut-off "
                                "download cannot be told from a whole one."_s;
+        const QString webPage = downloadError + u"the server sent a web page instead of the "
+                                                "script; a network that asks you to sign in may "
+                                                "be in the way."_s;
+        HttpReply signIn = ok("\xEF\xBB\xBF \r\n\t<!DOCTYPE html><title>Wi-Fi");
+        signIn.lengthKnown = false;
         QTest::newRow("a sign-in page")
-            << ""_ba << u"1.4"_s << ok("\xEF\xBB\xBF \r\n\t<!DOCTYPE html><title>Wi-Fi") << u""_s
-            << u""_s << u""_s
-            << downloadError + u"the server sent a web page instead of the script; a network "
-                               "that asks you to sign in may be in the way."_s;
+            << ""_ba << u"1.4"_s << signIn << u""_s << u""_s << u""_s << webPage;
+        QTest::newRow("a sign-in page in UTF-16")
+            << ""_ba << u"1.4"_s << ok("\xFF\xFE\n\0<\0h\0"_ba) << u""_s << u""_s << u""_s
+            << webPage;
         QTest::newRow("write fails") << ""_ba << u"1.4"_s << script << u""_s << u""_s
                                      << u"Disk full"_s << u"Error installing script: Disk full"_s;
         QTest::newRow("unsigned, older than the installed")
@@ -259,6 +265,9 @@ private Q_SLOTS:
             << downloadError + u"1.4 is older than the installed 1.10."_s;
         QTest::newRow("signed, one byte changed") << signature << u"1.4"_s << ok("print('zeph!)\n")
                                                   << u""_s << u"1.4"_s << u""_s << notVerified;
+        QTest::newRow("signed, an older one published meanwhile")
+            << signature << u"1.4"_s << ok("print('zeph!)\n") << u""_s << u"1.3"_s << u""_s
+            << notVerified;
         QTest::newRow("signed, published anew meanwhile")
             << signature << u"1.4"_s << ok("print('zeph!)\n") << u"1.3"_s << u"1.5"_s << u""_s
             << u"A new version, 1.5, was published while downloading. Press Update Script "
@@ -330,29 +339,40 @@ private Q_SLOTS:
     }
 
     void keepsWhatTheUserChanged_data() {
-        QTest::addColumn<QByteArray>("onDisk");   // null: no script
-        QTest::addColumn<QByteArray>("recordOf"); // the script the record is of; null: no record
-        QTest::addColumn<int>("olderCopies");     // by "print('1')" to "print('5')"
+        QTest::addColumn<QByteArray>("onDisk");      // null: no script
+        QTest::addColumn<QByteArray>("recordOf");    // the script the record is of; null: no record
+        QTest::addColumn<QStringList>("copiesMade"); // earlier copies, "print('1')" on; NOW: this
+                                                     // second, LATER: the next one
         QTest::addColumn<QString>("folderError");
-        QTest::addColumn<QStringList>("copies"); // afterwards, oldest first
+        QTest::addColumn<QStringList>("copies"); // afterwards, by their contents
         const QByteArray mine = "print('mine')\n", old = "print('old')\n";
-        const QStringList fiveCopiesLater{u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"mine"_s};
-        QTest::newRow("no script") << QByteArray() << QByteArray() << 0 << u""_s << QStringList();
-        QTest::newRow("as installed") << old << old << 0 << u""_s << QStringList();
-        QTest::newRow("already what comes") << new_ << QByteArray() << 0 << u""_s << QStringList();
-        QTest::newRow("no record") << mine << QByteArray() << 0 << u""_s << QStringList{u"mine"_s};
+        const QStringList future{u"2999-01-01"_s, u"2999-01-02"_s, u"2999-01-03"_s, u"2999-01-04"_s,
+                                 u"2999-01-05"_s};
+        const QStringList none;
+        QTest::newRow("no script") << QByteArray() << QByteArray() << none << u""_s << none;
+        QTest::newRow("as installed") << old << old << none << u""_s << none;
+        QTest::newRow("already what comes") << new_ << QByteArray() << none << u""_s << none;
+        QTest::newRow("no record")
+            << mine << QByteArray() << none << u""_s << QStringList{u"mine"_s};
+        // Made under a clock ahead of this one: the new copy still stays, the oldest other goes.
         QTest::newRow("changed since, five copies before")
-            << mine << old << 5 << u""_s << fiveCopiesLater;
+            << mine << old << future << u""_s
+            << QStringList{u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"mine"_s};
+        QTest::newRow("copies made this second") << mine << old << QStringList{u"NOW"_s, u"LATER"_s}
+                                                 << u""_s << QStringList{u"1"_s, u"2"_s, u"mine"_s};
         QTest::newRow("no room for the copy")
-            << mine << QByteArray() << 0 << u"no room"_s << QStringList();
+            << mine << QByteArray() << none << u"no room"_s << none;
+        QTest::newRow("too large to copy") << QByteArray(ReleaseRules::maxScriptBytes + 1, '#')
+                                           << QByteArray() << none << u""_s << none;
     }
     // A script that is neither what was installed last nor what comes is copied, readable by the
-    // user alone, into the installer's own folder under a name Resolve does not list, before it is
-    // replaced; the last five copies are kept. Without a copy, nothing is replaced.
+    // user alone, into the installer's own folder under a name Resolve does not list and no other
+    // copy has, before it is replaced; the last five copies are kept, the new one always. Without
+    // a copy, nothing is replaced.
     void keepsWhatTheUserChanged() {
         QFETCH(QByteArray, onDisk);
         QFETCH(QByteArray, recordOf);
-        QFETCH(int, olderCopies);
+        QFETCH(QStringList, copiesMade);
         QFETCH(QString, folderError);
         const QString replaced = platform->dataFolder() + u"/replaced/"_s;
         if (!onDisk.isNull()) {
@@ -362,25 +382,33 @@ private Q_SLOTS:
             platform->files[platform->dataFolder() + u"/installed-script.json"_s] =
                 InstallRecord::of(u"1.3"_s, recordOf).encode();
         }
-        for (char copy = '1'; copy < '1' + olderCopies; ++copy) {
-            platform->files[replaced + u"2026-01-0"_s + QChar::fromLatin1(copy) +
-                            u"T00-00-00 ZEPH_Export_Gallery_Stills.py.txt"_s] =
-                "print('" + QByteArray(1, copy) + "')\n";
+        const QDateTime now = QDateTime::currentDateTime();
+        for (qsizetype copy = 0; copy < copiesMade.size(); ++copy) {
+            const QDateTime made = copiesMade[copy] == u"NOW"_s     ? now
+                                   : copiesMade[copy] == u"LATER"_s ? now.addSecs(1)
+                                                                    : QDateTime();
+            platform->files[replaced +
+                            (made.isValid() ? made.toString(u"yyyy-MM-ddTHH-mm-ss"_s)
+                                            : copiesMade[copy] + u"T00-00-00"_s) +
+                            u" ZEPH_Export_Gallery_Stills.py.txt"_s] =
+                "print('" + QByteArray::number(copy + 1) + "')\n";
         }
         platform->folderError = folderError;
         installFrom(u"https://cdn.invalid/s.py"_s);
         platform->answer(ok(new_));
         QStringList copies;
-        const QRegularExpression name(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d-\\d\\d-\\d\\d "
+        const QRegularExpression name(u"^\\d{4}-\\d\\d-\\d\\dT\\d\\d-\\d\\d-\\d\\d(-2)? "
                                       "ZEPH_Export_Gallery_Stills\\.py\\.txt$"_s);
         for (const QString& file : platform->filesIn(replaced.chopped(1))) {
             QVERIFY2(name.match(file).hasMatch(), qPrintable(file));
             copies << QString::fromLatin1(platform->files[replaced + file]).section(u'\'', 1, 1);
         }
+        copies.sort();
         QTEST(copies, "copies");
-        QCOMPARE(platform->files[Fake::scriptFile], folderError.isEmpty() ? new_ : onDisk);
-        QCOMPARE(platform->calls.contains(u"mkdir "_s + Fake::scriptsFolder),
-                 folderError.isEmpty());
+        const bool installs = state().statusText.startsWith(u"Installed"_s);
+        QCOMPARE(installs, folderError.isEmpty() && onDisk.size() <= ReleaseRules::maxScriptBytes);
+        QCOMPARE(platform->files[Fake::scriptFile], installs ? new_ : onDisk);
+        QCOMPARE(platform->calls.contains(u"mkdir "_s + Fake::scriptsFolder), installs);
         QVERIFY(platform->calls.filter(QRegularExpression(u"^write .*\\.txt$"_s)).isEmpty());
     }
 
