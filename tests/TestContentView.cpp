@@ -339,31 +339,31 @@ private Q_SLOTS:
     }
 
     void keepsWhatTheUserChanged_data() {
-        QTest::addColumn<QByteArray>("onDisk");      // null: no script
-        QTest::addColumn<QByteArray>("recordOf");    // the script the record is of; null: no record
-        QTest::addColumn<QStringList>("copiesMade"); // earlier copies, "print('1')" on; NOW: this
-                                                     // second, LATER: the next one
+        QTest::addColumn<QByteArray>("onDisk");     // null: no script
+        QTest::addColumn<QByteArray>("recordOf");   // the script the record is of; null: no record
+        QTest::addColumn<QList<int>>("copiesMade"); // earlier copies, "print('1')" on, named by the
+                                                    // clock that many seconds from now
         QTest::addColumn<QString>("folderError");
         QTest::addColumn<QStringList>("copies"); // afterwards, by their contents
         const QByteArray mine = "print('mine')\n", old = "print('old')\n";
-        const QStringList future{u"2999-01-01"_s, u"2999-01-02"_s, u"2999-01-03"_s, u"2999-01-04"_s,
-                                 u"2999-01-05"_s};
-        const QStringList none;
-        QTest::newRow("no script") << QByteArray() << QByteArray() << none << u""_s << none;
-        QTest::newRow("as installed") << old << old << none << u""_s << none;
-        QTest::newRow("already what comes") << new_ << QByteArray() << none << u""_s << none;
+        const QList<int> none, future{1000000000, 1000000001, 1000000002, 1000000003, 1000000004};
+        QTest::newRow("no script")
+            << QByteArray() << QByteArray() << none << u""_s << QStringList();
+        QTest::newRow("as installed") << old << old << none << u""_s << QStringList();
+        QTest::newRow("already what comes")
+            << new_ << QByteArray() << none << u""_s << QStringList();
         QTest::newRow("no record")
             << mine << QByteArray() << none << u""_s << QStringList{u"mine"_s};
         // Made under a clock ahead of this one: the new copy still stays, the oldest other goes.
         QTest::newRow("changed since, five copies before")
             << mine << old << future << u""_s
             << QStringList{u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"mine"_s};
-        QTest::newRow("copies made this second") << mine << old << QStringList{u"NOW"_s, u"LATER"_s}
-                                                 << u""_s << QStringList{u"1"_s, u"2"_s, u"mine"_s};
+        QTest::newRow("copies made this second")
+            << mine << old << QList<int>{0, 1} << u""_s << QStringList{u"1"_s, u"2"_s, u"mine"_s};
         QTest::newRow("no room for the copy")
-            << mine << QByteArray() << none << u"no room"_s << none;
+            << mine << QByteArray() << none << u"no room"_s << QStringList();
         QTest::newRow("too large to copy") << QByteArray(ReleaseRules::maxScriptBytes + 1, '#')
-                                           << QByteArray() << none << u""_s << none;
+                                           << QByteArray() << none << u""_s << QStringList();
     }
     // A script that is neither what was installed last nor what comes is copied, readable by the
     // user alone, into the installer's own folder under a name Resolve does not list and no other
@@ -372,7 +372,7 @@ private Q_SLOTS:
     void keepsWhatTheUserChanged() {
         QFETCH(QByteArray, onDisk);
         QFETCH(QByteArray, recordOf);
-        QFETCH(QStringList, copiesMade);
+        QFETCH(QList<int>, copiesMade);
         QFETCH(QString, folderError);
         const QString replaced = platform->dataFolder() + u"/replaced/"_s;
         if (!onDisk.isNull()) {
@@ -384,12 +384,8 @@ private Q_SLOTS:
         }
         const QDateTime now = QDateTime::currentDateTime();
         for (qsizetype copy = 0; copy < copiesMade.size(); ++copy) {
-            const QDateTime made = copiesMade[copy] == u"NOW"_s     ? now
-                                   : copiesMade[copy] == u"LATER"_s ? now.addSecs(1)
-                                                                    : QDateTime();
             platform->files[replaced +
-                            (made.isValid() ? made.toString(u"yyyy-MM-ddTHH-mm-ss"_s)
-                                            : copiesMade[copy] + u"T00-00-00"_s) +
+                            now.addSecs(copiesMade[copy]).toString(u"yyyy-MM-ddTHH-mm-ss"_s) +
                             u" ZEPH_Export_Gallery_Stills.py.txt"_s] =
                 "print('" + QByteArray::number(copy + 1) + "')\n";
         }
