@@ -197,7 +197,7 @@ private Q_SLOTS:
         });
         for (const int status : {404, 200}) {
             QTest::keyClick(install, Qt::Key_Space);
-            fake->answer({HttpReply::Outcome::Answered, {}, status, "print()\n"});
+            fake->answer({HttpReply::Outcome::Answered, {}, status, "print()\n", true});
             fake->writeError = u"the disk is full "_s.repeated(100);
         }
         QTest::keyClicks(field(), u"tok"_s); // a change that leaves the status line as it is

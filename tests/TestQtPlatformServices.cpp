@@ -387,29 +387,21 @@ private Q_SLOTS:
         QTEST(QString::fromLatin1(shell(home->path(), ::listing)), "listing");
     }
 
-    void homeFolder_data() {
-        QTest::addColumn<QByteArray>("home");
-        QTest::newRow("relative") << "."_ba;
-        QTest::newRow("empty") << ""_ba;
-        QTest::newRow("missing") << "/nonexistent/zeph"_ba;
-    }
-    // Only an absolute HOME that is a folder is taken; otherwise the account's own home is.
-    void homeFolder() {
-        QFETCH(QByteArray, home);
-        const QByteArray account = shell(u"/"_s, "getent passwd \"$(id -u)\" | cut -d: -f6");
-        qputenv("HOME", home);
-        QCOMPARE(platform->homeDirectory(), QFile::decodeName(account));
-    }
-
     // The installer's own folder follows the system's rule for application data; only regular
     // files are listed in a folder, and a link is removed, never its target.
-    void dataFolder() {
+    void folders() {
         skipUnless("mkdir -p d/sub; printf x >d/f; ln -s f d/link");
         qputenv("XDG_DATA_HOME", QFile::encodeName(home->filePath(u"data"_s)));
         QCOMPARE(platform->dataFolder(), home->filePath(u"data/TestQtPlatformServices"_s));
         QCOMPARE(platform->filesIn(home->filePath(u"d"_s)), QStringList{u"f"_s});
         platform->removeFile(home->filePath(u"d/link"_s));
         QCOMPARE(shell(home->path(), ::listing), "d 755|d/f 644 x|d/sub 755"_ba);
+        // Only an absolute HOME that is a folder is taken as the home folder, else the account's.
+        const QByteArray account = shell(u"/"_s, "getent passwd \"$(id -u)\" | cut -d: -f6");
+        for (const QByteArray& relativeEmptyOrMissing : {"."_ba, ""_ba, "/nonexistent/zeph"_ba}) {
+            qputenv("HOME", relativeEmptyOrMissing);
+            QCOMPARE(platform->homeDirectory(), QFile::decodeName(account));
+        }
     }
 
     // Reading the token never blocks on a FIFO and never takes more than it may.
